@@ -1,0 +1,39 @@
+# Shared compile settings: every project target links vc1_options.
+add_library(vc1_options INTERFACE)
+target_compile_options(vc1_options INTERFACE
+  -Wall -Wextra -Wshadow -Wconversion -Wsign-conversion)
+if(VC1_WARNINGS_AS_ERRORS)
+  target_compile_options(vc1_options INTERFACE -Werror)
+endif()
+if(VC1_SANITIZE)
+  target_compile_options(vc1_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(vc1_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(MINGW)
+  # mingw's own printf family: rounds %f exactly like glibc (the Microsoft
+  # runtime differs on exact halves), and understands %zu / %lld.
+  target_compile_definitions(vc1_options INTERFACE
+    __USE_MINGW_ANSI_STDIO=1 WIN32_LEAN_AND_MEAN NOMINMAX STRSAFE_NO_DEPRECATE
+    _WIN32_WINNT=0x0601)
+  # Self-contained executables and modules: no libstdc++/winpthread DLLs.
+  target_link_options(vc1_options INTERFACE -static -static-libgcc -static-libstdc++)
+  if(CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+    target_compile_options(vc1_options INTERFACE -ffunction-sections -fdata-sections)
+    target_link_options(vc1_options INTERFACE -s -Wl,--gc-sections)
+  endif()
+endif()
+
+# vc1_add_test(name SOURCES ... LIBS ...): one GoogleTest executable, one ctest entry.
+# Tests that need the shared sample folder read VC1_TESTDATA_DIR and skip when it is absent.
+set(VC1_TESTDATA_DIR "${CMAKE_SOURCE_DIR}/../shared/testdata" CACHE PATH "Real sample files (optional)")
+set(VC1_SAMPLES_DIR "${CMAKE_SOURCE_DIR}/samples")
+function(vc1_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} vc1_test_main vc1_options)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "VC1_TESTDATA_DIR=${VC1_TESTDATA_DIR};VC1_SAMPLES_DIR=${VC1_SAMPLES_DIR}"
+    TIMEOUT 600)
+endfunction()

@@ -1,0 +1,122 @@
+#pragma once
+// VC-1 Advanced Profile header engine: the syntax table that is also the
+// field store, the bit cursor, the header walker (parse and rewrite) and the
+// report printer. Plain functions over process-wide tables; results are 0/1
+// or byte counts, 0 being the only failure signal.
+//
+// The field store and the frame-rate hint are process-wide and unguarded:
+// callers run one walk (and the report that reads it) at a time.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vc1 {
+
+// ---------------------------------------------------------------- syntax table
+
+enum ConditionKind : std::uint32_t { COND_NONE = 0, COND_EQUALS = 1, COND_ALWAYS = 2 };
+
+struct HeaderField {
+  std::int32_t id;          // unique; key of every lookup and jump
+  const char* name;         // SMPTE 421M element name (report label); "" for pseudo-rows
+  std::uint32_t bits;       // element width, 0 for pseudo-rows
+  std::uint32_t present;    // 1 once the current walk has read it
+  std::uint32_t value;      // value read, right-aligned
+  std::int32_t refId;       // condition rows: id of the tested element; else 1
+  ConditionKind condKind;
+  std::uint32_t condValue;
+  std::int32_t targetId;    // where a failed/always condition continues
+};
+
+// Pseudo-row ids.
+inline constexpr std::int32_t ID_EXTENDED_DMV_TEST = 55;
+inline constexpr std::int32_t ID_LEAKY_BUCKETS = 56;
+inline constexpr std::int32_t ID_HRD_FULL = 57;
+inline constexpr std::int32_t ID_ENTRY_POINT = 58;
+inline constexpr std::int32_t ID_DISPLAY_EXT_TEST = 59;
+inline constexpr std::int32_t ID_END = 60;
+
+inline constexpr std::uint32_t HEADER_ROW_COUNT = 59;
+inline constexpr std::uint32_t MAX_LEAKY_BUCKETS = 32;
+
+inline constexpr std::uint32_t SEQUENCE_START_CODE = 0x0000010F;
+inline constexpr std::uint32_t ENTRY_POINT_START_CODE = 0x0000010E;
+
+// The syntax description and, at once, the store of the last walk.
+extern HeaderField HeaderSyntaxTable[HEADER_ROW_COUNT];
+
+struct LeakyBucket {
+  std::uint16_t HRD_RATE;
+  std::uint16_t HRD_BUFFER;
+};
+extern LeakyBucket LeakyBucketTable[MAX_LEAKY_BUCKETS];
+extern std::uint8_t HrdFullTable[MAX_LEAKY_BUCKETS];
+
+// Index of the first row whose id is `id`; the end row's index when none is.
+std::uint32_t FindFieldIndex(std::int32_t id);
+
+// ---------------------------------------------------------------- bit cursor
+
+// MSB-first cursor over a caller's byte buffer. Never fails loudly: an access
+// outside the buffer reads 0 / writes nothing and the position moves on.
+struct BitCursor {
+  std::uint8_t* data = nullptr;
+  std::uint32_t length = 0;
+  std::uint32_t position = 0;
+
+  void InitReader(const std::uint8_t* buffer, std::uint32_t size);
+  void InitWriter(std::uint8_t* buffer, std::uint32_t size);  // zero-fills the buffer
+
+  std::uint32_t GetBits(std::uint32_t start, std::uint32_t width) const;
+  std::uint32_t ReadBits(std::uint32_t width);
+  bool FindStartCode(std::uint32_t code);
+
+  void PutBits(std::uint32_t start, std::uint32_t width, std::uint32_t value);
+  void WriteBits(std::uint32_t width, std::uint32_t value);
+  void AlignToByte();
+  std::uint32_t ByteLength() const;
+};
+
+// ---------------------------------------------------------------- walker
+
+struct FrameRateHint {
+  std::uint32_t nrIndex;   // FRAMERATENR code 1..7, else 0
+  std::uint32_t drIndex;   // FRAMERATEDR code 1..2, else 0
+  std::uint32_t expValue;  // FRAMERATEEXP (16 bits)
+};
+extern FrameRateHint g_FrameRateHint;
+
+// Time per frame in microseconds -> frame-rate hint used by rewrite walks.
+void SetFrameTiming(std::uint32_t microsecondsPerFrame);
+
+// Parse mode: output == nullptr; returns 1 when both start codes were found.
+// Rewrite mode: returns the header block's byte length (0 when a start code
+// is missing). Either way the store holds the decoded values.
+std::uint32_t WalkHeaders(const std::uint8_t* input, std::uint32_t inputLength,
+                          std::uint8_t* output, std::uint32_t outputLength, bool inject);
+
+// ---------------------------------------------------------------- report
+
+// Where report lines go. Each line arrives as a printf format and its
+// arguments; the sink decides whether to format it at all.
+class ReportSink {
+ public:
+  virtual ~ReportSink() = default;
+  virtual void Print(const char* format, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      = 0;
+};
+
+// Standard output.
+ReportSink& StdoutReportSink();
+// Drops every line (the filter's diagnostic hook).
+ReportSink& DiscardingReportSink();
+
+// Whole report from the current store. Call only after a walk that found
+// both start codes.
+void PrintHeaderReport(ReportSink& sink);
+void PrintField(ReportSink& sink, const HeaderField& row);
+
+}  // namespace vc1

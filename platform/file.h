@@ -1,0 +1,112 @@
+#pragma once
+// The file seam: the only place that opens, reads, writes and closes files.
+//
+// Errors are reported in Win32 numbering on every platform (the writer turns
+// them into HRESULTs), so the POSIX side maps errno onto the few codes that
+// the callers tell apart.
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+#ifdef _WIN32
+using NativeChar = wchar_t;  // Windows programs take and open wide names
+#else
+using NativeChar = char;     // POSIX names are the bytes given
+#endif
+using NativeString = std::basic_string<NativeChar>;
+
+// Win32 error codes the callers distinguish.
+inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorAccessDenied = 5;
+inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
+inline constexpr std::uint32_t kErrorWriteFault = 29;
+inline constexpr std::uint32_t kErrorReadFault = 30;
+inline constexpr std::uint32_t kErrorSharingViolation = 32;
+inline constexpr std::uint32_t kErrorFileExists = 80;
+inline constexpr std::uint32_t kErrorInvalidParameter = 87;
+inline constexpr std::uint32_t kErrorDiskFull = 112;
+inline constexpr std::uint32_t kErrorInvalidName = 123;
+inline constexpr std::uint32_t kErrorGenFailure = 31;
+
+// The calling thread's last system error, in Win32 numbering
+// (GetLastError on Windows, errno mapped on POSIX).
+std::uint32_t LastSystemError();
+void SetLastSystemError(std::uint32_t error);
+
+// Something that bytes can be read from in order. The ASF readers take this,
+// so tests and fuzz targets can feed them memory instead of a file.
+class ByteReader {
+ public:
+  virtual ~ByteReader() = default;
+  // Reads up to `want` bytes into dst; *got receives the count read.
+  // False on a read error (then *got may be less than want, and the last
+  // system error says why). A short count with true means end of data.
+  virtual bool Read(void* dst, std::uint32_t want, std::uint32_t* got) = 0;
+};
+
+// One open file. Move-only; closes itself when destroyed.
+class File final : public ByteReader {
+ public:
+  enum class Create { kNew, kAlways };  // fail on an existing file / replace it
+
+  File() = default;
+  ~File() override;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Read-only open of an existing file, other openers refused where the
+  // platform can say so (the inspection tool's open).
+  static File OpenExclusiveRead(const NativeChar* name);
+  // Read-only open of an existing file that others may also read (the
+  // writer's input-file open). The name is in the local narrow code page.
+  static File OpenSharedRead(const char* name);
+  // Write-only, unshared creation (the writer's output file). The name is in
+  // the local narrow code page.
+  static File CreateForWrite(const char* name, Create mode);
+
+  bool IsOpen() const;
+  bool Read(void* dst, std::uint32_t want, std::uint32_t* got) override;
+  // Moves to byte 0. False on failure.
+  bool Rewind();
+  // One synchronous write call: *written receives the count the system
+  // reports. False on failure (the last system error says why).
+  bool WriteOnce(const void* src, std::uint32_t size, std::uint32_t* written);
+  // Keeps calling WriteOnce until all of src is written or a call fails; a
+  // call that reports success but writes nothing is a failure
+  // (kErrorWriteFault). False on failure.
+  bool WriteAll(const void* src, std::uint32_t size);
+  // Size in bytes, or -1 when it cannot be told.
+  std::int64_t Size() const;
+  void Close();
+
+ private:
+#ifdef _WIN32
+  using Handle = void*;
+  static Handle InvalidHandle() { return reinterpret_cast<Handle>(static_cast<std::intptr_t>(-1)); }
+#else
+  using Handle = int;
+  static Handle InvalidHandle() { return -1; }
+#endif
+  explicit File(Handle h) : handle_(h) {}
+  Handle handle_ = InvalidHandle();
+};
+
+// Reads from a byte span in memory (tests, fuzz targets, in-memory callers).
+class MemoryReader final : public ByteReader {
+ public:
+  MemoryReader(const void* data, std::size_t size)
+      : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+  bool Read(void* dst, std::uint32_t want, std::uint32_t* got) override;
+  std::size_t Offset() const { return offset_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t offset_ = 0;
+};
+
+}  // namespace platform
