@@ -4,13 +4,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-export VC1_WERROR="${VC1_WERROR:-ON}"
+werror="${VC1_WERROR:-ON}"
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/vc1-wineprefix}"
 jobs=$(nproc)
 
 for preset in native release win64 win32; do
   echo "=== build: $preset"
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DVC1_WARNINGS_AS_ERRORS="$werror" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
 
