@@ -26,8 +26,10 @@ class AsfHeaderProbe {
   std::uint32_t FindVideoCodecData(std::uint8_t* destination);
 
   // Writer's variant: copies the whole codec-specific data when it fits in
-  // `capacity` and reports the video stream's average time per frame in
-  // microseconds (0 when the file gives none). Prints nothing.
+  // `capacity` (0 when it does not: never a truncated copy) and reports the
+  // video stream's own average time per frame in microseconds, taken from the
+  // Extended Stream Properties Object carrying that stream's number wherever
+  // it stands in the header (0 when the file gives none). Prints nothing.
   std::uint32_t FindVideoCodecData(std::uint8_t* destination, std::uint32_t capacity,
                                    std::uint32_t* microsecondsPerFrame);
 
