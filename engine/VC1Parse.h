@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace vc1 {
 
@@ -28,6 +29,61 @@ struct HeaderField {
   std::int32_t targetId;    // where a failed/always condition continues
 };
 
+// Element ids, in bitstream order (sequence header, then entry point).
+inline constexpr std::int32_t ID_PROFILE = 2;
+inline constexpr std::int32_t ID_LEVEL = 3;
+inline constexpr std::int32_t ID_COLORDIFF_FORMAT = 4;
+inline constexpr std::int32_t ID_FRMRTQ_POSTPROC = 5;
+inline constexpr std::int32_t ID_BITRTQ_POSTPROC = 6;
+inline constexpr std::int32_t ID_POSTPROCFLAG = 7;
+inline constexpr std::int32_t ID_MAX_CODED_WIDTH = 8;
+inline constexpr std::int32_t ID_MAX_CODED_HEIGHT = 9;
+inline constexpr std::int32_t ID_PULLDOWN = 10;
+inline constexpr std::int32_t ID_INTERLACE = 11;
+inline constexpr std::int32_t ID_TFCNTRFLAG = 12;
+inline constexpr std::int32_t ID_FINTERPFLAG = 13;
+inline constexpr std::int32_t ID_RESERVED = 14;
+inline constexpr std::int32_t ID_PSF = 15;
+inline constexpr std::int32_t ID_DISPLAY_EXT = 16;
+inline constexpr std::int32_t ID_DISP_HORIZ_SIZE = 17;
+inline constexpr std::int32_t ID_DISP_VERT_SIZE = 18;
+inline constexpr std::int32_t ID_ASPECT_RATIO_FLAG = 19;
+inline constexpr std::int32_t ID_ASPECT_RATIO = 20;
+inline constexpr std::int32_t ID_ASPECT_HORIZ_SIZE = 21;
+inline constexpr std::int32_t ID_ASPECT_VERT_SIZE = 22;
+inline constexpr std::int32_t ID_FRAMERATE_FLAG = 23;
+inline constexpr std::int32_t ID_FRAMERATEIND = 24;
+inline constexpr std::int32_t ID_FRAMERATENR = 25;
+inline constexpr std::int32_t ID_FRAMERATEDR = 26;
+inline constexpr std::int32_t ID_FRAMERATEEXP = 27;
+inline constexpr std::int32_t ID_COLOR_FORMAT_FLAG = 28;
+inline constexpr std::int32_t ID_COLOR_PRIM = 29;
+inline constexpr std::int32_t ID_TRANSFER_CHAR = 30;
+inline constexpr std::int32_t ID_MATRIX_COEF = 31;
+inline constexpr std::int32_t ID_HRD_PARAM_FLAG = 32;
+inline constexpr std::int32_t ID_HRD_NUM_LEAKY_BUCKETS = 33;
+inline constexpr std::int32_t ID_BIT_RATE_EXPONENT = 34;
+inline constexpr std::int32_t ID_BUFFER_SIZE_EXPONENT = 35;
+inline constexpr std::int32_t ID_BROKEN_LINK = 36;
+inline constexpr std::int32_t ID_CLOSED_ENTRY = 37;
+inline constexpr std::int32_t ID_PANSCAN_FLAG = 38;
+inline constexpr std::int32_t ID_REFDIST_FLAG = 39;
+inline constexpr std::int32_t ID_LOOPFILTER = 40;
+inline constexpr std::int32_t ID_FASTUVMC = 41;
+inline constexpr std::int32_t ID_EXTENDED_MV = 42;
+inline constexpr std::int32_t ID_DQUANT = 43;
+inline constexpr std::int32_t ID_VSTRANSFORM = 44;
+inline constexpr std::int32_t ID_OVERLAP = 45;
+inline constexpr std::int32_t ID_QUANTIZER = 46;
+inline constexpr std::int32_t ID_CODED_SIZE_FLAG = 47;
+inline constexpr std::int32_t ID_CODED_WIDTH = 48;
+inline constexpr std::int32_t ID_CODED_HEIGHT = 49;
+inline constexpr std::int32_t ID_EXTENDED_DMV = 50;
+inline constexpr std::int32_t ID_RANGE_MAPY_FLAG = 51;
+inline constexpr std::int32_t ID_RANGE_MAPY = 52;
+inline constexpr std::int32_t ID_RANGE_MAPUV_FLAG = 53;
+inline constexpr std::int32_t ID_RANGE_MAPUV = 54;
+
 // Pseudo-row ids.
 inline constexpr std::int32_t ID_EXTENDED_DMV_TEST = 55;
 inline constexpr std::int32_t ID_LEAKY_BUCKETS = 56;
@@ -42,8 +98,10 @@ inline constexpr std::uint32_t MAX_LEAKY_BUCKETS = 32;
 inline constexpr std::uint32_t SEQUENCE_START_CODE = 0x0000010F;
 inline constexpr std::uint32_t ENTRY_POINT_START_CODE = 0x0000010E;
 
-// The syntax description and, at once, the store of the last walk.
-extern HeaderField HeaderSyntaxTable[HEADER_ROW_COUNT];
+// The syntax description and, at once, the store of the last walk. A reference
+// to the store's row array: index it, iterate it or take std::size of it as
+// of any array; only `present` and `value` ever change.
+extern HeaderField (&HeaderSyntaxTable)[HEADER_ROW_COUNT];
 
 struct LeakyBucket {
   std::uint16_t HRD_RATE;
@@ -113,6 +171,16 @@ class ReportSink {
 ReportSink& StdoutReportSink();
 // Drops every line (the filter's diagnostic hook).
 ReportSink& DiscardingReportSink();
+// Appends every formatted line to `text` (tests, callers that post-process).
+class StringReportSink : public ReportSink {
+ public:
+  void Print(const char* format, ...) override
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+  std::string text;
+};
 
 // Whole report from the current store. Call only after a walk that found
 // both start codes.
