@@ -1,0 +1,205 @@
+#include "filter/vc1_writer_core.h"
+
+#include <cstring>
+#include <new>
+
+#include "asf/asf_header_probe.h"
+#include "engine/VC1Parse.h"
+#include "platform/text.h"
+
+namespace dravik {
+
+namespace {
+constexpr std::int32_t kInterlaceFieldId = 11;  // INTERLACE in the header syntax table
+}  // namespace
+
+Vc1WriterCore::Vc1WriterCore(platform::UserInterface& ui, StopRequest stop, void* stopContext)
+    : ui_(ui), stop_(stop), stopContext_(stopContext) {}
+
+Vc1WriterCore::~Vc1WriterCore() { CloseOutputFile(); }
+
+platform::RecursiveLock& Vc1WriterCore::HeaderEngineLock() {
+  static platform::RecursiveLock lock;
+  return lock;
+}
+
+HResult Vc1WriterCore::SetOutputFileName(const wchar_t* name) {
+  if (name == nullptr) return kE_POINTER;
+  std::size_t length = std::char_traits<wchar_t>::length(name);
+  if (length > MAX_NAME_LENGTH) return kBareFilenameTooLong;
+  platform::ScopedLock lock(filterLock_);
+  try {
+    outputFileName_.assign(name, length);
+  } catch (const std::bad_alloc&) {
+    outputFileName_.clear();
+    hasOutputFileName_ = false;
+    return kE_OUTOFMEMORY;
+  }
+  hasOutputFileName_ = true;
+  // Only lower case, and never the whole name: ".asf" itself and "x.ASF" stay.
+  static constexpr wchar_t kAsf[] = L".asf";
+  if (length > 4 && outputFileName_.compare(length - 4, 4, kAsf) == 0)
+    outputFileName_.resize(length - 4);
+  return kS_OK;
+}
+
+HResult Vc1WriterCore::SetFileName(const wchar_t* name) {
+  HResult hr = SetOutputFileName(name);
+  if (hr != kS_OK) return hr;
+  ClearWriteError();
+  HResult opened = OpenOutputFile();
+  return CaptureStreamHeaders() ? opened : kS_FALSE;
+}
+
+bool Vc1WriterCore::GetOutputFileName(std::wstring* name) const {
+  platform::ScopedLock lock(filterLock_);
+  if (!hasOutputFileName_) return false;
+  *name = outputFileName_;
+  return true;
+}
+
+HResult Vc1WriterCore::OpenOutputFile() {
+  // The filter lock keeps two opens (SetFileName's and Pause's) from racing,
+  // and a close from slipping between the test and the creation.
+  platform::ScopedLock lock(filterLock_);
+  // A name set while a file is open takes effect at the next open.
+  if (outputFile_.IsOpen()) return kS_OK;
+  if (!hasOutputFileName_) return kBareInvalidName;
+  char narrow[MAX_NAME_LENGTH];
+  if (!platform::WideToNarrow(outputFileName_.c_str(), narrow, MAX_NAME_LENGTH))
+    return kBareInvalidName;
+
+  platform::File file = platform::File::CreateForWrite(narrow, platform::File::Create::kNew);
+  if (!file.IsOpen()) {
+    std::uint32_t error = platform::LastSystemError();
+    if (error != platform::kErrorFileExists) return FailureFromWin32(error);
+    if (ui_.AskOkCancel(kOverwriteText, kOverwriteCaption))
+      file = platform::File::CreateForWrite(narrow, platform::File::Create::kAlways);
+    // Declined or failed again: the error the system has now (the "exists"
+    // of the first attempt after a Cancel), never a success.
+    if (!file.IsOpen()) return FailureFromWin32(platform::LastSystemError());
+  }
+  platform::ScopedLock stream(streamLock_);
+  outputFile_ = std::move(file);
+  return kS_OK;
+}
+
+HResult Vc1WriterCore::CloseOutputFile() {
+  platform::ScopedLock lock(filterLock_);
+  // Waits for the frame being written, if any.
+  platform::ScopedLock stream(streamLock_);
+  outputFile_.Close();
+  return kS_OK;
+}
+
+bool Vc1WriterCore::IsOutputFileOpen() const {
+  platform::ScopedLock stream(streamLock_);
+  return outputFile_.IsOpen();
+}
+
+bool Vc1WriterCore::StartsIntraPicture(std::uint8_t firstByte, bool interlace) {
+  if (!interlace) return (firstByte & 0xE0) == 0xC0;  // PTYPE 110
+  // Interlaced streams put FCM first: 0 progressive, 10 frame-interlaced (both
+  // followed by PTYPE, 110 for I), 11 field-interlaced (followed by FPTYPE,
+  // 000 for I/I and 001 for I/P: the pair starts with an I field).
+  if ((firstByte & 0x80) == 0) return (firstByte & 0x70) == 0x60;  // 0 110
+  if ((firstByte & 0x40) == 0) return (firstByte & 0x38) == 0x30;  // 10 110
+  return (firstByte & 0x30) == 0x00;                               // 11 00x
+}
+
+HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length) {
+  std::uint32_t error;
+  {
+    platform::ScopedLock stream(streamLock_);
+    if (!outputFile_.IsOpen()) return kS_FALSE;
+    if (data == nullptr && length != 0) return kE_POINTER;
+    // An empty sample is the start code alone: its buffer holds no picture,
+    // whatever byte happens to be there.
+    bool intra = length != 0 && StartsIntraPicture(data[0], interlace_);
+    if ((!intra || headerBlockLength_ == 0 ||
+         outputFile_.WriteAll(headerBlock_, headerBlockLength_)) &&
+        outputFile_.WriteAll(FRAME_START_CODE, sizeof FRAME_START_CODE) &&
+        (length == 0 || outputFile_.WriteAll(data, length))) {
+      return kS_OK;
+    }
+    error = platform::LastSystemError();
+  }
+  // The failure path may stop the filter, which takes the filter lock: the
+  // stream lock must be free by then, or the order would be stream, filter.
+  platform::SetLastSystemError(error);
+  return ReportWriteFailure();
+}
+
+HResult Vc1WriterCore::ReportWriteFailure() {
+  std::uint32_t error = platform::LastSystemError();
+  if (error != platform::kErrorDiskFull) return FailureFromWin32(error);
+  // The flag goes up before the stop, so a Pause that gets in right after the
+  // stop already leaves the full file alone.
+  SetWriteError();
+  if (stop_ != nullptr)
+    stop_(stopContext_);
+  else
+    CloseOutputFile();
+  ui_.ShowWarning(kDiskFullText, kDiskFullCaption);
+  return kDiskFullResult;
+}
+
+bool Vc1WriterCore::AskForInputFile(char* buffer, std::uint32_t capacity) {
+  if (buffer == nullptr || capacity == 0) return false;
+  std::memset(buffer, 0, capacity);
+  if (!ui_.ChooseFileToOpen(kInputChooserTitle, kInputChooserFilters, 2, true, buffer, capacity))
+    return false;
+  buffer[capacity - 1] = '\0';
+  return true;
+}
+
+bool Vc1WriterCore::CaptureStreamHeaders() {
+  // The capture works in buffers of its own, cleared before the dialog, and
+  // replaces the writer's block only when it has opened an input file. A
+  // cancelled dialog or an unreadable file thus keeps the earlier block in
+  // force (bytes, lengths and time per frame), so what goes ahead of I
+  // pictures is always a block that a capture built; and a capture never
+  // holds up the frames being written while the user picks a file.
+  std::uint8_t codecData[HEADER_BUFFER_SIZE] = {};
+  std::uint8_t headerBlock[HEADER_BUFFER_SIZE] = {};
+  char path[MAX_NAME_LENGTH];
+
+  platform::File input;
+  if (AskForInputFile(path, MAX_NAME_LENGTH)) input = platform::File::OpenSharedRead(path);
+  if (!input.IsOpen()) {
+    platform::ScopedLock stream(streamLock_);
+    return codecDataLength_ != 0;
+  }
+
+  std::uint32_t timePerFrame = 0;
+  std::uint32_t codecDataLength;
+  std::uint32_t headerBlockLength;
+  bool interlace = false;
+  {
+    platform::ScopedLock engine(HeaderEngineLock());
+    asf::AsfHeaderProbe probe(input);
+    codecDataLength = probe.FindVideoCodecData(codecData, HEADER_BUFFER_SIZE, &timePerFrame);
+    if (codecDataLength > HEADER_BUFFER_SIZE) codecDataLength = 0;
+    vc1::SetFrameTiming(timePerFrame);
+    headerBlockLength =
+        vc1::WalkHeaders(codecData, codecDataLength, headerBlock, HEADER_BUFFER_SIZE, true);
+    if (headerBlockLength > HEADER_BUFFER_SIZE) headerBlockLength = 0;
+    if (headerBlockLength > 0) {
+      const vc1::HeaderField& row = vc1::HeaderSyntaxTable[vc1::FindFieldIndex(kInterlaceFieldId)];
+      interlace = row.present != 0 && row.value == 1;
+      vc1::PrintHeaderReport(vc1::DiscardingReportSink());
+    }
+  }
+  input.Close();
+
+  platform::ScopedLock stream(streamLock_);
+  std::memcpy(codecData_, codecData, sizeof codecData_);
+  codecDataLength_ = codecDataLength;
+  std::memcpy(headerBlock_, headerBlock, sizeof headerBlock_);
+  headerBlockLength_ = headerBlockLength;
+  timePerFrame_ = timePerFrame;
+  interlace_ = interlace;
+  return codecDataLength != 0;
+}
+
+}  // namespace dravik
