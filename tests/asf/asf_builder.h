@@ -9,7 +9,7 @@
 
 #include "asf/asf_guid.h"
 
-namespace asftest {
+namespace asfbuild {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -53,4 +53,4 @@ Bytes LeadingByteCodecData();
 // The same headers without the leading byte.
 Bytes BareCodecData();
 
-}  // namespace asftest
+}  // namespace asfbuild

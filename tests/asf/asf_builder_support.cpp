@@ -1,6 +1,6 @@
 #include "asf_builder.h"
 
-namespace asftest {
+namespace asfbuild {
 
 namespace {
 constexpr asf::Guid kAudioMedia = asf::MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD, 0x00805F5C442B);
@@ -116,4 +116,4 @@ Bytes BareCodecData() {
           0x85, 0x08, 0x19, 0xFE, 0x3C, 0xFB, 0x9C, 0x00, 0x00, 0x01, 0x0E, 0x5A, 0x67, 0xF8, 0x40};
 }
 
-}  // namespace asftest
+}  // namespace asfbuild

@@ -12,10 +12,10 @@
 
 namespace {
 
-using asftest::Bytes;
+using asfbuild::Bytes;
 
 constexpr std::uint32_t kWriterCapacity = 1024;
-constexpr std::size_t kCountOffset = asftest::kHeaderCountOffset;
+constexpr std::size_t kCountOffset = asfbuild::kHeaderCountOffset;
 
 struct KestrineResult {
   Bytes data;
@@ -59,31 +59,31 @@ WriterResult RunWriterProbe(const Bytes& file, std::uint32_t capacity = kWriterC
 const char kFoundLine[] = "Found \"WVC1\" Video Stream in WMV/ASF, parsing header data...\n";
 
 Bytes Video(const Bytes& codec, const char* fourcc = "WVC1", std::uint16_t number = 2) {
-  return asftest::VideoStreamProperties({codec, fourcc, number});
+  return asfbuild::VideoStreamProperties({codec, fourcc, number});
 }
 
 Bytes WithTypeSpecificLength(Bytes object, std::uint32_t length) {
-  asftest::PatchLe(object, asftest::kTypeSpecificLengthOffset, length, 4);
+  asfbuild::PatchLe(object, asfbuild::kTypeSpecificLengthOffset, length, 4);
   return object;
 }
 
 Bytes Sized(Bytes object, std::uint64_t size) {
-  asftest::SetObjectSize(object, size);
+  asfbuild::SetObjectSize(object, size);
   return object;
 }
 
 Bytes WithCount(Bytes file, std::uint32_t count) {
-  asftest::PatchLe(file, kCountOffset, count, 4);
+  asfbuild::PatchLe(file, kCountOffset, count, 4);
   return file;
 }
 
 // An object the probe does not know, of exactly `size` bytes.
 Bytes Filler(std::size_t size) {
   constexpr asf::Guid kOther = asf::MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE4, 0x00C00C205365);
-  return asftest::Object(kOther, Bytes(size - 24, 0));
+  return asfbuild::Object(kOther, Bytes(size - 24, 0));
 }
 
-const Bytes kCodec = asftest::LeadingByteCodecData();
+const Bytes kCodec = asfbuild::LeadingByteCodecData();
 
 // ------------------------------------------------------------------ both variants
 
@@ -95,8 +95,8 @@ struct Row {
 };
 
 std::vector<Row> HostileRows() {
-  const Bytes good = asftest::HeaderObject({Video(kCodec)});
-  Bytes es = asftest::BareCodecData();
+  const Bytes good = asfbuild::HeaderObject({Video(kCodec)});
+  Bytes es = asfbuild::BareCodecData();
   std::vector<Row> rows = {
       {"empty input", {}, 0, ""},
       {"29 bytes of a good header", Bytes(good.begin(), good.begin() + 29), 0, ""},
@@ -111,25 +111,25 @@ std::vector<Row> HostileRows() {
        kFoundLine},
       {"header size past end of file", Sized(good, good.size() + 1), 0, ""},
       {"object count 0", WithCount(good, 0), 0, ""},
-      {"object count stops before video", WithCount(asftest::HeaderObject({Filler(40), Video(kCodec)}), 1), 0, ""},
+      {"object count stops before video", WithCount(asfbuild::HeaderObject({Filler(40), Video(kCodec)}), 1), 0, ""},
       {"object count huge", WithCount(good, 0xFFFFFFFF), kCodec.size(), kFoundLine},
-      {"empty object spins no more", WithCount(asftest::HeaderObject({Sized(Filler(40), 0), Video(kCodec)}), 0xFFFFFFFF), 0, ""},
-      {"object shorter than its header misaligns the walk", asftest::HeaderObject({Sized(Filler(40), 23), Video(kCodec)}), 0, ""},
-      {"object past the body", asftest::HeaderObject({Sized(Filler(40), 10000), Video(kCodec)}), 0, ""},
-      {"object size wraps the position", asftest::HeaderObject({Sized(Filler(40), 0xFFFFFFF0), Video(kCodec)}), 0, ""},
-      {"object size wraps to the video", asftest::HeaderObject({Sized(Filler(40), 0x1'0000'0028ULL), Video(kCodec)}), kCodec.size(), kFoundLine},
-      {"video object ends exactly at body end", asftest::HeaderObject({Filler(40), Video(kCodec)}), kCodec.size(), kFoundLine},
-      {"video object runs past body", asftest::HeaderObject({Sized(Video(kCodec), 24 + 129 + kCodec.size() + 1)}), 0, ""},
-      {"stream type cut off", asftest::HeaderObject({Sized(Video(kCodec), 39)}), 0, ""},
-      {"too short for the compression code", asftest::HeaderObject({Sized(Video(kCodec), 108)}), 0, ""},
-      {"codec length reaches past its object", asftest::HeaderObject({WithTypeSpecificLength(Video(kCodec), 51 + static_cast<std::uint32_t>(kCodec.size()) + 1), Filler(100)}), 0, kFoundLine},
-      {"codec length 0", asftest::HeaderObject({WithTypeSpecificLength(Video(kCodec), 0)}), 0, kFoundLine},
-      {"codec length 51 leaves nothing", asftest::HeaderObject({WithTypeSpecificLength(Video(kCodec), 51)}), 0, kFoundLine},
-      {"codec length 52 gives one byte", asftest::HeaderObject({WithTypeSpecificLength(Video(kCodec), 52)}), 1, kFoundLine},
-      {"codec length 0xFFFFFFFF", asftest::HeaderObject({WithTypeSpecificLength(Video(kCodec), 0xFFFFFFFF)}), 0, kFoundLine},
-      {"audio only", asftest::HeaderObject({asftest::AudioStreamProperties(1)}), 0, ""},
-      {"audio before video", asftest::HeaderObject({asftest::AudioStreamProperties(1), Video(kCodec)}), kCodec.size(), kFoundLine},
-      {"unusable video, then a good one", asftest::HeaderObject({WithTypeSpecificLength(Video(kCodec), 51), Video(kCodec)}), kCodec.size(), std::string(kFoundLine) + kFoundLine},
+      {"empty object spins no more", WithCount(asfbuild::HeaderObject({Sized(Filler(40), 0), Video(kCodec)}), 0xFFFFFFFF), 0, ""},
+      {"object shorter than its header misaligns the walk", asfbuild::HeaderObject({Sized(Filler(40), 23), Video(kCodec)}), 0, ""},
+      {"object past the body", asfbuild::HeaderObject({Sized(Filler(40), 10000), Video(kCodec)}), 0, ""},
+      {"object size wraps the position", asfbuild::HeaderObject({Sized(Filler(40), 0xFFFFFFF0), Video(kCodec)}), 0, ""},
+      {"object size wraps to the video", asfbuild::HeaderObject({Sized(Filler(40), 0x1'0000'0028ULL), Video(kCodec)}), kCodec.size(), kFoundLine},
+      {"video object ends exactly at body end", asfbuild::HeaderObject({Filler(40), Video(kCodec)}), kCodec.size(), kFoundLine},
+      {"video object runs past body", asfbuild::HeaderObject({Sized(Video(kCodec), 24 + 129 + kCodec.size() + 1)}), 0, ""},
+      {"stream type cut off", asfbuild::HeaderObject({Sized(Video(kCodec), 39)}), 0, ""},
+      {"too short for the compression code", asfbuild::HeaderObject({Sized(Video(kCodec), 108)}), 0, ""},
+      {"codec length reaches past its object", asfbuild::HeaderObject({WithTypeSpecificLength(Video(kCodec), 51 + static_cast<std::uint32_t>(kCodec.size()) + 1), Filler(100)}), 0, kFoundLine},
+      {"codec length 0", asfbuild::HeaderObject({WithTypeSpecificLength(Video(kCodec), 0)}), 0, kFoundLine},
+      {"codec length 51 leaves nothing", asfbuild::HeaderObject({WithTypeSpecificLength(Video(kCodec), 51)}), 0, kFoundLine},
+      {"codec length 52 gives one byte", asfbuild::HeaderObject({WithTypeSpecificLength(Video(kCodec), 52)}), 1, kFoundLine},
+      {"codec length 0xFFFFFFFF", asfbuild::HeaderObject({WithTypeSpecificLength(Video(kCodec), 0xFFFFFFFF)}), 0, kFoundLine},
+      {"audio only", asfbuild::HeaderObject({asfbuild::AudioStreamProperties(1)}), 0, ""},
+      {"audio before video", asfbuild::HeaderObject({asfbuild::AudioStreamProperties(1), Video(kCodec)}), kCodec.size(), kFoundLine},
+      {"unusable video, then a good one", asfbuild::HeaderObject({WithTypeSpecificLength(Video(kCodec), 51), Video(kCodec)}), kCodec.size(), std::string(kFoundLine) + kFoundLine},
   };
   return rows;
 }
@@ -150,7 +150,7 @@ TEST(AsfHeaderProbe, HostileAndMalformedHeaders) {
 }
 
 TEST(AsfHeaderProbe, ReadsOnlyTheFixedPartOfANonAsfFile) {
-  Bytes es = asftest::BareCodecData();
+  Bytes es = asfbuild::BareCodecData();
   es.resize(200, 0);
   EXPECT_EQ(RunKestrineProbe(es).consumed, 30u);
 }
@@ -172,8 +172,8 @@ TEST(AsfHeaderProbe, ReadsAtMostTheCappedBodyAndWalksOnlyThat) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Bytes file = asftest::HeaderObject({Filler(c.fillerBefore), video}, limit);
-    asftest::SetObjectSize(file, c.headerSize);
+    Bytes file = asfbuild::HeaderObject({Filler(c.fillerBefore), video}, limit);
+    asfbuild::SetObjectSize(file, c.headerSize);
     KestrineResult k = RunKestrineProbe(file);
     EXPECT_EQ(k.data.size(), c.expected);
     EXPECT_EQ(k.consumed, 30 + limit);
@@ -198,7 +198,7 @@ TEST(AsfHeaderProbe, CopiesWholeCodecDataUpToEachVariantsCapacity) {
     SCOPED_TRACE(c.codecBytes);
     Bytes codec(c.codecBytes);
     for (std::size_t i = 0; i < codec.size(); ++i) codec[i] = static_cast<std::uint8_t>(i * 7 + 1);
-    const Bytes file = asftest::HeaderObject({Video(codec)});
+    const Bytes file = asfbuild::HeaderObject({Video(codec)});
     KestrineResult k = RunKestrineProbe(file);
     EXPECT_EQ(k.printed, kFoundLine);  // printed before the length is judged
     EXPECT_EQ(k.data, c.kestrineCopies ? codec : Bytes());
@@ -217,7 +217,7 @@ TEST(AsfHeaderProbe, OtherCompressionCodesAreWarnedAboutAndStillCopied) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fourcc);
-    const Bytes file = asftest::HeaderObject({Video(kCodec, c.fourcc)});
+    const Bytes file = asfbuild::HeaderObject({Video(kCodec, c.fourcc)});
     KestrineResult k = RunKestrineProbe(file);
     EXPECT_EQ(k.printed, c.line);
     EXPECT_EQ(k.data, kCodec);
@@ -227,8 +227,8 @@ TEST(AsfHeaderProbe, OtherCompressionCodesAreWarnedAboutAndStillCopied) {
 
 TEST(AsfHeaderProbe, WriterKeepsTheFirstCodecByte) {
   // Files whose codec data starts straight with the start code must keep it.
-  for (const Bytes& codec : {asftest::LeadingByteCodecData(), asftest::BareCodecData()}) {
-    const Bytes file = asftest::HeaderObject({Video(codec)});
+  for (const Bytes& codec : {asfbuild::LeadingByteCodecData(), asfbuild::BareCodecData()}) {
+    const Bytes file = asfbuild::HeaderObject({Video(codec)});
     EXPECT_EQ(RunWriterProbe(file).data, codec);
   }
 }
@@ -236,20 +236,20 @@ TEST(AsfHeaderProbe, WriterKeepsTheFirstCodecByte) {
 // ------------------------------------------------------------------ time per frame
 
 TEST(AsfHeaderProbe, WriterTakesTheVideoStreamsOwnFrameTime) {
-  using asftest::ExtendedStreamProperties;
-  using asftest::HeaderExtension;
+  using asfbuild::ExtendedStreamProperties;
+  using asfbuild::HeaderExtension;
   const Bytes video = Video(kCodec, "WVC1", 2);
-  const Bytes audio = asftest::AudioStreamProperties(1);
+  const Bytes audio = asfbuild::AudioStreamProperties(1);
   Bytes shortEsp = ExtendedStreamProperties(2, 400000);
   shortEsp.resize(83);  // Average Time Per Frame cut by one byte
-  asftest::SetObjectSize(shortEsp, shortEsp.size());
+  asfbuild::SetObjectSize(shortEsp, shortEsp.size());
   Bytes encryptedFlag = Video(kCodec, "WVC1", 2);
-  asftest::PatchLe(encryptedFlag, 72, 0x8002, 2);  // stream number lives in the low 7 bits
+  asfbuild::PatchLe(encryptedFlag, 72, 0x8002, 2);  // stream number lives in the low 7 bits
   Bytes heoTooShort = HeaderExtension({});
   heoTooShort.resize(45);
-  asftest::SetObjectSize(heoTooShort, heoTooShort.size());
+  asfbuild::SetObjectSize(heoTooShort, heoTooShort.size());
   auto extensionWith = [](Bytes sub, std::uint64_t size) {
-    asftest::SetObjectSize(sub, size);
+    asfbuild::SetObjectSize(sub, size);
     return HeaderExtension({sub, ExtendedStreamProperties(2, 400000)});
   };
 
@@ -259,35 +259,35 @@ TEST(AsfHeaderProbe, WriterTakesTheVideoStreamsOwnFrameTime) {
     std::uint32_t expected;
   } cases[] = {
       {"extension before video",
-       asftest::HeaderObject({HeaderExtension({ExtendedStreamProperties(2, 400000)}), audio, video}), 40000},
+       asfbuild::HeaderObject({HeaderExtension({ExtendedStreamProperties(2, 400000)}), audio, video}), 40000},
       {"extension after video",
-       asftest::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 416667)})}), 41667},
+       asfbuild::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 416667)})}), 41667},
       {"audio's object last",
-       asftest::HeaderObject({HeaderExtension({ExtendedStreamProperties(2, 400000),
+       asfbuild::HeaderObject({HeaderExtension({ExtendedStreamProperties(2, 400000),
                                                ExtendedStreamProperties(1, 1987297)}), audio, video}), 40000},
       {"audio's object last, zero",
-       asftest::HeaderObject({HeaderExtension({ExtendedStreamProperties(2, 333667),
+       asfbuild::HeaderObject({HeaderExtension({ExtendedStreamProperties(2, 333667),
                                                ExtendedStreamProperties(1, 0)}), video}), 33367},
-      {"only another stream's object", asftest::HeaderObject({HeaderExtension({ExtendedStreamProperties(1, 400000)}), video}), 0},
-      {"no extension", asftest::HeaderObject({audio, video}), 0},
+      {"only another stream's object", asfbuild::HeaderObject({HeaderExtension({ExtendedStreamProperties(1, 400000)}), video}), 0},
+      {"no extension", asfbuild::HeaderObject({audio, video}), 0},
       {"video's object in a second extension",
-       asftest::HeaderObject({HeaderExtension({ExtendedStreamProperties(1, 1987297)}), video,
+       asfbuild::HeaderObject({HeaderExtension({ExtendedStreamProperties(1, 1987297)}), video,
                               HeaderExtension({ExtendedStreamProperties(2, 417083)})}), 41708},
       {"stream number under the encrypted flag",
-       asftest::HeaderObject({encryptedFlag, HeaderExtension({ExtendedStreamProperties(2, 400000)})}), 40000},
+       asfbuild::HeaderObject({encryptedFlag, HeaderExtension({ExtendedStreamProperties(2, 400000)})}), 40000},
       {"64-bit time keeps the low 32 bits of the quotient",
-       asftest::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 0x10'0000'0005ULL * 10)})}), 5},
-      {"rounds half up", asftest::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 5)})}), 1},
-      {"too short for the time", asftest::HeaderObject({video, HeaderExtension({shortEsp})}), 0},
-      {"extension too short for its sub-objects", asftest::HeaderObject({video, heoTooShort}), 0},
-      {"sub-object of size 0 ends the walk", asftest::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 0)}), 0},
-      {"sub-object shorter than its header ends the walk", asftest::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 23)}), 0},
-      {"sub-object past the extension", asftest::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 1000)}), 0},
-      {"sub-object size wraps", asftest::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 0xFFFFFFFF)}), 0},
-      {"sub-object size with high half", asftest::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 0x1'0000'0000ULL + 88)}), 40000},
+       asfbuild::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 0x10'0000'0005ULL * 10)})}), 5},
+      {"rounds half up", asfbuild::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 5)})}), 1},
+      {"too short for the time", asfbuild::HeaderObject({video, HeaderExtension({shortEsp})}), 0},
+      {"extension too short for its sub-objects", asfbuild::HeaderObject({video, heoTooShort}), 0},
+      {"sub-object of size 0 ends the walk", asfbuild::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 0)}), 0},
+      {"sub-object shorter than its header ends the walk", asfbuild::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 23)}), 0},
+      {"sub-object past the extension", asfbuild::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 1000)}), 0},
+      {"sub-object size wraps", asfbuild::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 0xFFFFFFFF)}), 0},
+      {"sub-object size with high half", asfbuild::HeaderObject({video, extensionWith(ExtendedStreamProperties(1, 1), 0x1'0000'0000ULL + 88)}), 40000},
       {"extension beyond the object count",
-       WithCount(asftest::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 400000)})}), 1), 0},
-      {"no usable video", asftest::HeaderObject({audio, HeaderExtension({ExtendedStreamProperties(1, 400000)})}), 0},
+       WithCount(asfbuild::HeaderObject({video, HeaderExtension({ExtendedStreamProperties(2, 400000)})}), 1), 0},
+      {"no usable video", asfbuild::HeaderObject({audio, HeaderExtension({ExtendedStreamProperties(1, 400000)})}), 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -297,7 +297,7 @@ TEST(AsfHeaderProbe, WriterTakesTheVideoStreamsOwnFrameTime) {
 }
 
 TEST(AsfHeaderProbe, WriterAcceptsNoTimeOut) {
-  const Bytes file = asftest::HeaderObject({Video(kCodec)});
+  const Bytes file = asfbuild::HeaderObject({Video(kCodec)});
   platform::MemoryReader reader(file.data(), file.size());
   std::uint8_t buffer[kWriterCapacity];
   EXPECT_EQ(asf::AsfHeaderProbe(reader).FindVideoCodecData(buffer, kWriterCapacity, nullptr), kCodec.size());
