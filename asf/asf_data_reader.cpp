@@ -1,54 +1,37 @@
 #include "asf/asf_data_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
+
+#include "asf/asf_guid.h"
+#include "asf/byte_span.h"
 
 namespace asf {
 
 namespace {
 
-// ---------------------------------------------------------------- bytes
+// Fields read here lie where the object's size was checked to reach; a
+// field outside the span would read as 0.
+std::uint16_t U16(const ByteSpan& s, std::size_t at) {
+  std::uint16_t v = 0;
+  s.U16(at, &v);
+  return v;
+}
+std::uint32_t U32(const ByteSpan& s, std::size_t at) {
+  std::uint32_t v = 0;
+  s.U32(at, &v);
+  return v;
+}
+std::uint64_t U64(const ByteSpan& s, std::size_t at) {
+  std::uint64_t v = 0;
+  s.U64(at, &v);
+  return v;
+}
 
-std::uint16_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint64_t Le64(const std::uint8_t* p) {
-  return static_cast<std::uint64_t>(Le32(p)) | static_cast<std::uint64_t>(Le32(p + 4)) << 32;
-}
-
-// A GUID in its stored form: the first three groups little-endian.
-using Guid = std::array<std::uint8_t, 16>;
-constexpr Guid MakeGuid(std::uint32_t a, std::uint16_t b, std::uint16_t c,
-                        std::array<std::uint8_t, 8> d) {
-  return {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a >> 8),
-          static_cast<std::uint8_t>(a >> 16), static_cast<std::uint8_t>(a >> 24),
-          static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(b >> 8),
-          static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
-          d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7]};
-}
-bool IsGuid(const std::uint8_t* p, const Guid& g) { return std::memcmp(p, g.data(), 16) == 0; }
-
-constexpr Guid kHeaderObject =
-    MakeGuid(0x75B22630, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-constexpr Guid kDataObject =
-    MakeGuid(0x75B22636, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-constexpr Guid kFileProperties =
-    MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, {0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-constexpr Guid kStreamProperties =
-    MakeGuid(0xB7DC0791, 0xA9B7, 0x11CF, {0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-constexpr Guid kHeaderExtension =
-    MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, {0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-constexpr Guid kExtendedStreamProperties =
-    MakeGuid(0x14E6A5CB, 0xC672, 0x4332, {0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A});
-constexpr Guid kVideoMedia =
-    MakeGuid(0xBC19EFC0, 0x5B4D, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B});
-constexpr Guid kAudioMedia =
-    MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B});
+constexpr Guid kDataObject = MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6C);
+constexpr Guid kFilePropertiesObject =
+    MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE4, 0x00C00C205365);
+constexpr Guid kAudioMedia = MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD, 0x00805F5C442B);
 
 constexpr std::uint32_t kObjectHeader = 24;
 constexpr std::uint32_t kHeaderObjectFixed = 30;
@@ -65,14 +48,16 @@ std::string Num(std::uint64_t v) { return std::to_string(v); }
 constexpr std::uint32_t kTypeWidth[4] = {0, 1, 2, 4};
 
 // Reads a field of a 2-bit length type at *pos; false when it would pass end.
-bool ReadTyped(const std::uint8_t* p, std::uint32_t end, std::uint32_t* pos, unsigned type,
-               std::uint32_t* value) {
-  std::uint32_t w = kTypeWidth[type & 3];
-  if (end - *pos < w) return false;
-  const std::uint8_t* q = p + *pos;
-  *value = w == 0 ? 0 : w == 1 ? q[0] : w == 2 ? Le16(q) : Le32(q);
-  *pos += w;
-  return true;
+bool ReadTyped(const ByteSpan& s, std::uint32_t* pos, unsigned type, std::uint32_t* value) {
+  bool ok = true;
+  switch (type & 3) {
+    case 0: *value = 0; break;
+    case 1: { std::uint8_t v = 0; ok = s.U8(*pos, &v); *value = v; break; }
+    case 2: { std::uint16_t v = 0; ok = s.U16(*pos, &v); *value = v; break; }
+    default: ok = s.U32(*pos, value); break;
+  }
+  if (ok) *pos += kTypeWidth[type & 3];
+  return ok;
 }
 
 }  // namespace
@@ -116,9 +101,9 @@ bool AsfDataReader::Open() {
   if (!ReadExactly(header, 0, kHeaderObjectFixed, &got))
     return Fail(got, "read error in the Header Object (system error " +
                          Num(platform::LastSystemError()) + ")");
-  if (got < kHeaderObjectFixed || !IsGuid(header.data(), kHeaderObject))
+  if (got < kHeaderObjectFixed || !kHeaderObject.At(ByteSpan(header.data(), got), 0))
     return Fail(0, "not an ASF file (no Header Object at the start)");
-  std::uint64_t size = Le64(header.data() + 16);
+  std::uint64_t size = U64(ByteSpan(header.data(), got), 16);
   if (size < kHeaderObjectFixed || size > kMaxHeaderSize)
     return Fail(16, "Header Object size " + Num(size) + " is out of range");
   auto body = static_cast<std::uint32_t>(size - kHeaderObjectFixed);
@@ -132,15 +117,14 @@ bool AsfDataReader::Open() {
   if (!ParseHeader(header.data(), static_cast<std::uint32_t>(size))) return false;
 
   // The Data Object follows the Header Object directly.
-  std::uint8_t data[kDataObjectHeader];
-  std::vector<std::uint8_t> tmp;
-  if (!ReadExactly(tmp, 0, kDataObjectHeader, &got) || got < kDataObjectHeader)
+  std::vector<std::uint8_t> dataHeader;
+  if (!ReadExactly(dataHeader, 0, kDataObjectHeader, &got) || got < kDataObjectHeader)
     return Fail(size + got, "file ends inside the Data Object header");
-  std::memcpy(data, tmp.data(), kDataObjectHeader);
-  if (!IsGuid(data, kDataObject)) return Fail(size, "no Data Object after the Header Object");
+  const ByteSpan data(dataHeader.data(), kDataObjectHeader);
+  if (!kDataObject.At(data, 0)) return Fail(size, "no Data Object after the Header Object");
   info_.dataObjectOffset = size;
-  info_.dataObjectSize = Le64(data + 16);
-  info_.declaredPackets = Le64(data + 40);
+  info_.dataObjectSize = U64(data, 16);
+  info_.declaredPackets = U64(data, 40);
 
   if (info_.minPacketSize != info_.maxPacketSize)
     return Fail(info_.headerSize, "packets of varying size (" + Num(info_.minPacketSize) +
@@ -166,27 +150,28 @@ bool AsfDataReader::Open() {
 }
 
 bool AsfDataReader::ParseHeader(const std::uint8_t* p, std::uint32_t size) {
+  const ByteSpan header(p, size);
   bool haveFileProperties = false;
   for (std::uint32_t pos = kHeaderObjectFixed; pos < size;) {
     if (size - pos < kObjectHeader)
       return Fail(pos, "header object too short for its own header");
-    std::uint64_t objSize = Le64(p + pos + 16);
+    std::uint64_t objSize = U64(header, pos + 16);
     if (objSize < kObjectHeader || objSize > size - pos)
       return Fail(pos + 16, "header object size " + Num(objSize) +
                                 " does not fit in the Header Object");
     auto n = static_cast<std::uint32_t>(objSize);
-    const std::uint8_t* o = p + pos;
-    if (IsGuid(o, kFileProperties)) {
+    const ByteSpan o = header.Sub(pos, n);
+    if (kFilePropertiesObject.At(o, 0)) {
       if (n < 104) return Fail(pos, "File Properties Object too short (" + Num(n) + " bytes)");
-      info_.preroll = Le64(o + 80);
-      info_.flags = Le32(o + 88);
-      info_.minPacketSize = Le32(o + 92);
-      info_.maxPacketSize = Le32(o + 96);
+      info_.preroll = U64(o, 80);
+      info_.flags = U32(o, 88);
+      info_.minPacketSize = U32(o, 92);
+      info_.maxPacketSize = U32(o, 96);
       haveFileProperties = true;
-    } else if (IsGuid(o, kStreamProperties)) {
-      if (!ParseStreamProperties(o, n, pos)) return false;
-    } else if (IsGuid(o, kHeaderExtension)) {
-      if (!ParseHeaderExtension(o, n, pos)) return false;
+    } else if (kStreamPropertiesObject.At(o, 0)) {
+      if (!ParseStreamProperties(o.data(), n, pos)) return false;
+    } else if (kHeaderExtensionObject.At(o, 0)) {
+      if (!ParseHeaderExtension(o.data(), n, pos)) return false;
     }
     pos += n;
   }
@@ -202,36 +187,38 @@ bool AsfDataReader::ParseHeader(const std::uint8_t* p, std::uint32_t size) {
   return true;
 }
 
-bool AsfDataReader::ParseStreamProperties(const std::uint8_t* o, std::uint32_t n,
+bool AsfDataReader::ParseStreamProperties(const std::uint8_t* p, std::uint32_t n,
                                           std::uint64_t offset) {
+  const ByteSpan o(p, n);
   if (n < 78) return Fail(offset, "Stream Properties Object too short (" + Num(n) + " bytes)");
-  std::uint32_t typeLength = Le32(o + 64);
-  std::uint32_t ecLength = Le32(o + 68);
+  std::uint32_t typeLength = U32(o, 64);
+  std::uint32_t ecLength = U32(o, 68);
   if (typeLength > n - 78 || ecLength > n - 78 - typeLength)
     return Fail(offset + 64, "Stream Properties data lengths " + Num(typeLength) + " + " +
                                  Num(ecLength) + " do not fit in its " + Num(n) + " bytes");
   AsfStreamInfo s;
-  s.number = static_cast<std::uint8_t>(Le16(o + 72) & 0x7F);
+  s.number = static_cast<std::uint8_t>(U16(o, 72) & 0x7F);
   s.headerOffset = offset;
   if (s.number == 0) return Fail(offset + 72, "stream number 0");
   if (info_.Find(s.number))
     return Fail(offset + 72, "stream " + Num(s.number) + " is declared twice");
-  s.isVideo = IsGuid(o + 24, kVideoMedia);
-  s.isAudio = IsGuid(o + 24, kAudioMedia);
+  s.isVideo = kVideoMedia.At(o, 24);
+  s.isAudio = kAudioMedia.At(o, 24);
   // Video type-specific data: 11 bytes of picture size and flags, then a
   // 40-byte bitmap header, then the codec's own data.
   if (s.isVideo && typeLength >= 51) {
-    s.compression = Le32(o + 78 + 27);
+    s.compression = U32(o, 78 + 27);
     s.codecDataSize = typeLength - 51;
   }
   info_.streams.push_back(s);
   return true;
 }
 
-bool AsfDataReader::ParseHeaderExtension(const std::uint8_t* o, std::uint32_t n,
+bool AsfDataReader::ParseHeaderExtension(const std::uint8_t* p, std::uint32_t n,
                                          std::uint64_t offset) {
+  const ByteSpan o(p, n);
   if (n < 46) return Fail(offset, "Header Extension Object too short (" + Num(n) + " bytes)");
-  std::uint32_t dataSize = Le32(o + 42);
+  std::uint32_t dataSize = U32(o, 42);
   if (dataSize > n - 46)
     return Fail(offset + 42, "Header Extension data size " + Num(dataSize) +
                                  " does not fit in its " + Num(n) + " bytes");
@@ -239,41 +226,41 @@ bool AsfDataReader::ParseHeaderExtension(const std::uint8_t* o, std::uint32_t n,
   for (std::uint32_t pos = 46; pos < end;) {
     if (end - pos < kObjectHeader)
       return Fail(offset + pos, "header extension object too short for its own header");
-    std::uint64_t subSize = Le64(o + pos + 16);
+    std::uint64_t subSize = U64(o, pos + 16);
     if (subSize < kObjectHeader || subSize > end - pos)
       return Fail(offset + pos + 16, "header extension object size " + Num(subSize) +
                                          " does not fit in the Header Extension Object");
     auto m = static_cast<std::uint32_t>(subSize);
-    const std::uint8_t* e = o + pos;
-    if (IsGuid(e, kExtendedStreamProperties)) {
+    const ByteSpan e = o.Sub(pos, m);
+    if (kExtendedStreamPropertiesObject.At(e, 0)) {
       std::uint64_t at = offset + pos;
       if (m < 88)
         return Fail(at, "Extended Stream Properties Object too short (" + Num(m) + " bytes)");
-      auto number = static_cast<std::uint8_t>(Le16(e + 72) & 0x7F);
-      std::uint32_t maxObjectSize = Le32(e + 64);
-      std::uint64_t timePerFrame = Le64(e + 76);
+      auto number = static_cast<std::uint8_t>(U16(e, 72) & 0x7F);
+      std::uint32_t maxObjectSize = U32(e, 64);
+      std::uint64_t timePerFrame = U64(e, 76);
       // Names and payload extension systems, then possibly the stream's own
       // Stream Properties Object (streams hidden from the top level).
       std::uint32_t q = 88;
-      for (std::uint32_t i = Le16(e + 84); i > 0; --i) {
+      for (std::uint32_t i = U16(e, 84); i > 0; --i) {
         if (m - q < 4) return Fail(at + q, "stream name runs past its object");
-        std::uint32_t len = Le16(e + q + 2);
+        std::uint32_t len = U16(e, q + 2);
         if (m - q - 4 < len) return Fail(at + q, "stream name runs past its object");
         q += 4 + len;
       }
-      for (std::uint32_t i = Le16(e + 86); i > 0; --i) {
+      for (std::uint32_t i = U16(e, 86); i > 0; --i) {
         if (m - q < 22) return Fail(at + q, "payload extension system runs past its object");
-        std::uint32_t len = Le32(e + q + 18);
+        std::uint32_t len = U32(e, q + 18);
         if (m - q - 22 < len)
           return Fail(at + q, "payload extension system runs past its object");
         q += 22 + len;
       }
-      if (m - q >= kObjectHeader && IsGuid(e + q, kStreamProperties)) {
-        std::uint64_t spSize = Le64(e + q + 16);
+      if (m - q >= kObjectHeader && kStreamPropertiesObject.At(e, q)) {
+        std::uint64_t spSize = U64(e, q + 16);
         if (spSize < kObjectHeader || spSize > m - q)
           return Fail(at + q + 16, "embedded Stream Properties size " + Num(spSize) +
                                        " does not fit in its object");
-        if (!ParseStreamProperties(e + q, static_cast<std::uint32_t>(spSize), at + q))
+        if (!ParseStreamProperties(e.data() + q, static_cast<std::uint32_t>(spSize), at + q))
           return false;
       }
       extended_.push_back({number, maxObjectSize, timePerFrame});
@@ -352,9 +339,9 @@ bool AsfDataReader::BeginPacket() {
                                " (only 1, a byte, is defined)");
   std::uint32_t packetLength = 0, sequence = 0, padding = 0;
   const std::uint32_t lengthAt = c;
-  if (!ReadTyped(p, slot, &c, flags >> 5, &packetLength) ||
-      !ReadTyped(p, slot, &c, flags >> 1, &sequence) ||
-      !ReadTyped(p, slot, &c, flags >> 3, &padding) || slot - c < 6)
+  if (!ReadTyped(ByteSpan(p, slot), &c, flags >> 5, &packetLength) ||
+      !ReadTyped(ByteSpan(p, slot), &c, flags >> 1, &sequence) ||
+      !ReadTyped(ByteSpan(p, slot), &c, flags >> 3, &padding) || slot - c < 6)
     return Fail(At(c), "packet too short for its payload parsing information");
   c += 6;  // send time and duration
   if ((flags >> 5) & 3u) {
@@ -399,9 +386,9 @@ bool AsfDataReader::ParsePayloadHeader() {
   payloadKey_ = (p[c] & 0x80) != 0;
   ++c;
   std::uint32_t replicated = 0;
-  if (!ReadTyped(p, payloadEnd_, &c, propertyFlags_ >> 4, &payloadObject_) ||
-      !ReadTyped(p, payloadEnd_, &c, propertyFlags_ >> 2, &payloadOffset_) ||
-      !ReadTyped(p, payloadEnd_, &c, propertyFlags_, &replicated))
+  if (!ReadTyped(ByteSpan(p, payloadEnd_), &c, propertyFlags_ >> 4, &payloadObject_) ||
+      !ReadTyped(ByteSpan(p, payloadEnd_), &c, propertyFlags_ >> 2, &payloadOffset_) ||
+      !ReadTyped(ByteSpan(p, payloadEnd_), &c, propertyFlags_, &replicated))
     return tooShort(c);
   if (replicated > payloadEnd_ - c)
     return Fail(At(c), "replicated data of " + Num(replicated) + " bytes runs past the payload end");
@@ -413,8 +400,8 @@ bool AsfDataReader::ParsePayloadHeader() {
     payloadTime_ = payloadOffset_;
     payloadObjectSize_ = 0;
   } else if (replicated >= 8) {
-    payloadObjectSize_ = Le32(rep);
-    payloadTime_ = Le32(rep + 4);
+    payloadObjectSize_ = U32(ByteSpan(rep, replicated), 0);
+    payloadTime_ = U32(ByteSpan(rep, replicated), 4);
   } else if (replicated == 0) {
     payloadObjectSize_ = 0;
     payloadTime_ = 0;
@@ -425,7 +412,7 @@ bool AsfDataReader::ParsePayloadHeader() {
   c += replicated;
   if (multiple_) {
     std::uint32_t lengthAt = c, length = 0;
-    if (!ReadTyped(p, payloadEnd_, &c, payloadLengthType_, &length)) return tooShort(c);
+    if (!ReadTyped(ByteSpan(p, payloadEnd_), &c, payloadLengthType_, &length)) return tooShort(c);
     if (length > payloadEnd_ - c)
       return Fail(At(lengthAt), "payload length " + Num(length) + " runs past the packet (" +
                                     Num(payloadEnd_ - c) + " bytes left)");

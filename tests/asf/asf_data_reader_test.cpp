@@ -581,7 +581,9 @@ TEST(AsfDataReader, TruncatedRealFileKeepsTheFramesBeforeTheCut) {
     Read part = ReadBytes(cut, stream);
     EXPECT_NE(part.error.find("file ends"), std::string::npos) << part.error;
     ASSERT_LE(part.frames.size(), full.frames.size());
-    if (full.frames.size() > 10) EXPECT_GT(part.frames.size(), full.frames.size() / 3);
+    if (full.frames.size() > 10) {
+      EXPECT_GT(part.frames.size(), full.frames.size() / 3);
+    }
     for (std::size_t i = 0; i < part.frames.size(); ++i) EXPECT_EQ(part.frames[i], full.frames[i]);
   }
 }
