@@ -17,7 +17,8 @@ tmp="$(mktemp -d)"; trap 'rm -rf "$tmp"' EXIT
 printf '%-34s %10s %10s %10s %9s %9s\n' file kestrine ffprobe mediainfo ffprobe/k mediainfo/k
 for f in "${files[@]}"; do
   # -N: no shell in between, so each figure is one process start to end.
-  hyperfine -N --warmup 3 --runs "$runs" --export-json "$tmp/r.json" --style none \
+  # -i: ffprobe exits with 1 on a headers-only stream; its time still counts.
+  hyperfine -N -i --warmup 3 --runs "$runs" --export-json "$tmp/r.json" --style none \
     "$kestrine $f" "ffprobe -v error -show_streams $f" "mediainfo $f" >/dev/null
   read -r k p m < <(jq -r '[.results[].median * 1000] | @tsv' "$tmp/r.json")
   awk -v n="$(basename "$f")" -v k="$k" -v p="$p" -v m="$m" \
