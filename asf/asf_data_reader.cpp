@@ -96,7 +96,7 @@ bool AsfDataReader::ReadExactly(std::vector<std::uint8_t>& buffer, std::size_t a
 
 bool AsfDataReader::Open() {
   if (opened_ || failed_) return Fail(0, "the reader was opened twice");
-  std::vector<std::uint8_t> header;
+  std::vector<std::uint8_t>& header = header_;
   std::uint32_t got = 0;
   if (!ReadExactly(header, 0, kHeaderObjectFixed, &got))
     return Fail(got, "read error in the Header Object (system error " +
@@ -169,7 +169,7 @@ bool AsfDataReader::ParseHeader(const std::uint8_t* p, std::uint32_t size) {
       info_.maxPacketSize = U32(o, 96);
       haveFileProperties = true;
     } else if (kStreamPropertiesObject.At(o, 0)) {
-      if (!ParseStreamProperties(o.data(), n, pos)) return false;
+      if (!ParseStreamProperties(o.data(), n, pos, false)) return false;
     } else if (kHeaderExtensionObject.At(o, 0)) {
       if (!ParseHeaderExtension(o.data(), n, pos)) return false;
     }
@@ -188,7 +188,7 @@ bool AsfDataReader::ParseHeader(const std::uint8_t* p, std::uint32_t size) {
 }
 
 bool AsfDataReader::ParseStreamProperties(const std::uint8_t* p, std::uint32_t n,
-                                          std::uint64_t offset) {
+                                          std::uint64_t offset, bool inExtension) {
   const ByteSpan o(p, n);
   if (n < 78) return Fail(offset, "Stream Properties Object too short (" + Num(n) + " bytes)");
   std::uint32_t typeLength = U32(o, 64);
@@ -199,6 +199,7 @@ bool AsfDataReader::ParseStreamProperties(const std::uint8_t* p, std::uint32_t n
   AsfStreamInfo s;
   s.number = static_cast<std::uint8_t>(U16(o, 72) & 0x7F);
   s.headerOffset = offset;
+  s.inExtension = inExtension;
   if (s.number == 0) return Fail(offset + 72, "stream number 0");
   if (info_.Find(s.number))
     return Fail(offset + 72, "stream " + Num(s.number) + " is declared twice");
@@ -260,7 +261,7 @@ bool AsfDataReader::ParseHeaderExtension(const std::uint8_t* p, std::uint32_t n,
         if (spSize < kObjectHeader || spSize > m - q)
           return Fail(at + q + 16, "embedded Stream Properties size " + Num(spSize) +
                                        " does not fit in its object");
-        if (!ParseStreamProperties(e.data() + q, static_cast<std::uint32_t>(spSize), at + q))
+        if (!ParseStreamProperties(e.data() + q, static_cast<std::uint32_t>(spSize), at + q, true))
           return false;
       }
       extended_.push_back({number, maxObjectSize, timePerFrame});

@@ -30,6 +30,7 @@ struct AsfStreamInfo {
   std::uint64_t averageTimePerFrame = 0;  // 100-nanosecond units; 0 = not declared
   std::uint32_t codecDataSize = 0;    // video: bytes of codec-specific data behind the bitmap header
   std::uint64_t headerOffset = 0;     // file offset of its Stream Properties Object
+  bool inExtension = false;           // declared inside an Extended Stream Properties Object
 };
 
 struct AsfFileInfo {
@@ -81,6 +82,8 @@ class AsfDataReader {
   // (ErrorMessage() says what and where); then Next() gives kError.
   bool Open();
   const AsfFileInfo& Info() const { return info_; }
+  // The Header Object's bytes as read (offsets in Info() point into them).
+  const std::vector<std::uint8_t>& HeaderBytes() const { return header_; }
 
   // The stream whose frames Next() delivers. False when the file has no such
   // stream. Choose before the first Next().
@@ -102,7 +105,8 @@ class AsfDataReader {
   bool ReadExactly(std::vector<std::uint8_t>& buffer, std::size_t at, std::uint32_t want,
                    std::uint32_t* got);
   bool ParseHeader(const std::uint8_t* p, std::uint32_t size);
-  bool ParseStreamProperties(const std::uint8_t* p, std::uint32_t size, std::uint64_t offset);
+  bool ParseStreamProperties(const std::uint8_t* p, std::uint32_t size, std::uint64_t offset,
+                             bool inExtension);
   bool ParseHeaderExtension(const std::uint8_t* p, std::uint32_t size, std::uint64_t offset);
   bool NextPacket();
   bool BeginPacket();
@@ -122,6 +126,7 @@ class AsfDataReader {
   platform::ByteReader& in_;
   AsfFileInfo info_;
   std::vector<Extended> extended_;
+  std::vector<std::uint8_t> header_;
   std::string error_;
   std::uint64_t errorOffset_ = 0;
   bool opened_ = false;
