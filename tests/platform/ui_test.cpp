@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <commdlg.h>
+#include <cderr.h>
 #endif
 
 #include "test_data.h"
