@@ -285,7 +285,10 @@ Bytes Builder::Build() const {
       Put(typeData, 24, 2);
       for (int i = 0; i < 4; ++i) typeData.push_back(static_cast<std::uint8_t>(s.fourcc[static_cast<std::size_t>(i)]));
       for (int i = 0; i < 5; ++i) Put(typeData, 0, 4);
-      typeData.insert(typeData.end(), {0x25, 0, 0, 1, 0x0F, 0xCA, 0, 0, 0, 1, 0x0E, 0x40});
+      // Codec data: a 320x240 sequence header (no display extension) and an
+      // entry-point header, each behind its start code.
+      typeData.insert(typeData.end(), {0x25, 0, 0, 1, 0x0F, 0xCA, 0x00, 0x09, 0xF0, 0x77, 0x08,
+                                       0, 0, 1, 0x0E, 0x48, 0x80});
     } else {
       typeData.assign(18, 0);
     }

@@ -231,7 +231,7 @@ TEST(AsfDataReader, ReportsStreamsAndLimitsFromTheHeader) {
   EXPECT_EQ(info.streams[2].compression, asf::kFourCcWvc1);
   EXPECT_EQ(info.streams[2].maxObjectSize, 4096u);
   EXPECT_EQ(info.streams[2].averageTimePerFrame, 416667u);
-  EXPECT_EQ(info.streams[2].codecDataSize, 12u);
+  EXPECT_EQ(info.streams[2].codecDataSize, 17u);
   EXPECT_EQ(info.minPacketSize, 512u);
   EXPECT_FALSE(reader.SelectStream(2));
   EXPECT_TRUE(reader.SelectStream(5));
@@ -255,33 +255,33 @@ Bytes TwoGoodFramesThen(void (*bad)(asftest::Builder&)) {
   return b.Build();
 }
 
-// The data packets of these files start at this offset (header 409 + 50).
-constexpr std::size_t kFirstPacket = 459;
+// The data packets of these files start at this offset (header 414 + 50).
+constexpr std::size_t kFirstPacket = 464;
 
 TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
   const BadCase cases[] = {
       {"not ASF", [] { return Bytes(100, 0x47); }, 0,
        "offset 0: not an ASF file (no Header Object at the start)"},
       {"truncated inside the header", [] { return Slice(TwoGoodFramesThen([](asftest::Builder&) {}), 0, 200); },
-       0, "offset 200: file ends inside the Header Object of 409 bytes"},
+       0, "offset 200: file ends inside the Header Object of 414 bytes"},
       {"file ends inside the third packet",
        [] {
          Bytes f = TwoGoodFramesThen([](asftest::Builder& b) { b.AddFrame(2, 2, kB, false, 80, 100); });
          return Slice(f, 0, kFirstPacket + 2 * 200 + 150);
        },
-       2, "offset 1009: file ends 150 bytes into data packet 2 of 200 bytes"},
+       2, "offset 1014: file ends 150 bytes into data packet 2 of 200 bytes"},
       {"file ends at a packet boundary before the declared count",
        [] {
          Bytes f = TwoGoodFramesThen([](asftest::Builder& b) { b.AddFrame(2, 2, kB, false, 80, 100); });
          return Slice(f, 0, kFirstPacket + 3 * 200);
        },
-       2, "offset 1059: file ends after 3 of 5 data packets"},
+       2, "offset 1064: file ends after 3 of 5 data packets"},
       {"file ends at a packet boundary after whole frames",
        [] {
          Bytes f = TwoGoodFramesThen([](asftest::Builder& b) { b.AddFrame(2, 2, kA, false, 80, 100); });
          return Slice(f, 0, kFirstPacket + 2 * 200);
        },
-       2, "offset 859: file ends after 2 of 3 data packets"},
+       2, "offset 864: file ends after 2 of 3 data packets"},
       {"data object size not whole packets",
        [] {
          asftest::Builder b(200);
@@ -290,7 +290,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
          b.dataObjectSize = 50 + 199;
          return b.Build();
        },
-       0, "offset 425: Data Object size 249 is not its header plus whole packets of 200 bytes"},
+       0, "offset 430: Data Object size 249 is not its header plus whole packets of 200 bytes"},
       {"varying packet sizes",
        [] {
          asftest::Builder b(200);
@@ -298,10 +298,10 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
          b.maxPacketSize = 300;
          return b.Build();
        },
-       0, "offset 409: packets of varying size (200 to 300 bytes) are not supported"},
+       0, "offset 414: packets of varying size (200 to 300 bytes) are not supported"},
       {"frame above the stream's maximum object size",
        [] { return TwoGoodFramesThen([](asftest::Builder& b) { b.AddFrame(2, 2, Seq(1001, 0), false, 80, 150); }); },
-       2, "offset 872: media object of 1001 bytes exceeds the limit of 1000 bytes for stream 2"},
+       2, "offset 877: media object of 1001 bytes exceeds the limit of 1000 bytes for stream 2"},
       {"fragment beyond its object's size",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -310,7 +310,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 872: fragment of 30 bytes at offset 20 lies outside its media object of 25 bytes"},
+       2, "offset 877: fragment of 30 bytes at offset 20 lies outside its media object of 25 bytes"},
       {"object whose beginning is missing",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -319,7 +319,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 872: media object 2 starts at offset 10 (its beginning is missing)"},
+       2, "offset 877: media object 2 starts at offset 10 (its beginning is missing)"},
       {"a new object before the last one was complete",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -329,7 +329,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 920: media object 2 (30 of 60 bytes) interrupted by a fragment of object 3 (size 30, offset 0)"},
+       2, "offset 925: media object 2 (30 of 60 bytes) interrupted by a fragment of object 3 (size 30, offset 0)"},
       {"fragment that skips bytes",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -339,7 +339,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 920: media object 2 (30 of 90 bytes) interrupted by a fragment of object 2 (size 90, offset 40)"},
+       2, "offset 925: media object 2 (30 of 90 bytes) interrupted by a fragment of object 2 (size 90, offset 40)"},
       {"payload length past the packet",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -350,7 +350,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 888: payload length 300 runs past the packet (30 bytes left)"},
+       2, "offset 893: payload length 300 runs past the packet (30 bytes left)"},
       {"padding longer than the packet",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -360,7 +360,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 864: padding length 500 exceeds the 187 bytes behind the packet header"},
+       2, "offset 869: padding length 500 exceeds the 187 bytes behind the packet header"},
       {"packet length above the packet size",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -371,7 +371,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 864: packet length 201 outside its header and the packet size 200"},
+       2, "offset 869: packet length 201 outside its header and the packet size 200"},
       {"replicated data of 5 bytes",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -382,7 +382,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 879: replicated data length 5 (0, 1 or at least 8 are defined)"},
+       2, "offset 884: replicated data length 5 (0, 1 or at least 8 are defined)"},
       {"sub-payload running past its payload",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -397,7 +397,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       3, "offset 889: sub-payload of 9 bytes runs past its compressed payload (5 bytes left)"},
+       3, "offset 894: sub-payload of 9 bytes runs past its compressed payload (5 bytes left)"},
       {"compressed payload inside a fragmented object",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -411,7 +411,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 920: compressed payload inside media object 2 (30 of 60 bytes)"},
+       2, "offset 925: compressed payload inside media object 2 (30 of 60 bytes)"},
       {"stream number field of two bytes",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -421,12 +421,12 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 863: stream number length type 2 (only 1, a byte, is defined)"},
+       2, "offset 868: stream number length type 2 (only 1, a byte, is defined)"},
       {"error correction length type 1",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) { b.AddRawPacket({0xA2, 0, 0, 0x10, 0x5D}); });
        },
-       2, "offset 859: error correction length type 1 (only 0 is defined)"},
+       2, "offset 864: error correction length type 1 (only 0 is defined)"},
       {"multiple payloads with payload length type 0",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -437,7 +437,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 872: payload length type 0 in a packet of several payloads"},
+       2, "offset 877: payload length type 0 in a packet of several payloads"},
       {"more payloads announced than the packet holds",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -450,7 +450,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       3, "offset 919: payload header runs past the packet's payload end at offset 919"},
+       3, "offset 924: payload header runs past the packet's payload end at offset 924"},
       {"data ends inside a frame",
        [] {
          return TwoGoodFramesThen([](asftest::Builder& b) {
@@ -459,7 +459,7 @@ TEST(AsfDataReader, MalformedPacketsStopWithTheOffset) {
            b.AddPacket(k);
          });
        },
-       2, "offset 1059: data ends inside media object 2 (30 of 60 bytes)"},
+       2, "offset 1064: data ends inside media object 2 (30 of 60 bytes)"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -483,7 +483,7 @@ TEST(AsfDataReader, ErrorsAreStickyAndFramesBeforeThemStay) {
   std::string first = reader.ErrorMessage();
   EXPECT_EQ(reader.Next(&frame), AsfDataReader::Status::kError);
   EXPECT_EQ(reader.ErrorMessage(), first);
-  EXPECT_EQ(reader.ErrorOffset(), 863u);
+  EXPECT_EQ(reader.ErrorOffset(), 868u);
 }
 
 // ---------------------------------------------------------------- real files against FFmpeg

@@ -1,0 +1,277 @@
+#include "extract/extract.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "asf/asf_data_reader.h"
+#include "asf_data_reader_support.h"
+#include "filter/vc1_writer_core.h"
+#include "platform/ui.h"
+#include "test_data.h"
+
+namespace {
+
+using asftest::Bytes;
+
+platform::NativeString Native(const std::string& s) { return platform::NativeString(s.begin(), s.end()); }
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunExtract(const std::string& dir, const std::vector<std::string>& args) {
+  std::vector<platform::NativeString> argv{Native("dravik-extract")};
+  for (const auto& a : args) argv.push_back(Native(a));
+  std::string outPath = dir + "/stdout.txt", errPath = dir + "/stderr.txt";
+  std::FILE* out = std::fopen(outPath.c_str(), "wb");
+  std::FILE* err = std::fopen(errPath.c_str(), "wb");
+  Outcome o{extract::Run(argv, out, err, false), "", ""};
+  std::fclose(out);
+  std::fclose(err);
+  o.out = testdata::ReadText(outPath);
+  o.err = testdata::ReadText(errPath);
+  return o;
+}
+
+Bytes Frame(std::uint8_t first, std::size_t size, std::uint8_t seed) {
+  Bytes b(size);
+  for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 13);
+  b[0] = first;
+  return b;
+}
+
+// I pictures (first byte 110xxxxx) and others, some split across packets.
+const std::vector<Bytes> kFrames = {Frame(0xC4, 300, 1), Frame(0x42, 40, 2), Frame(0x80, 90, 3),
+                                    Frame(0xDF, 120, 4), Frame(0x12, 10, 5)};
+
+// Stream 1 audio, stream 2 WVC1 with the frames above.
+Bytes SampleFile(const char* secondFourcc = nullptr) {
+  asftest::Builder b(128);
+  b.AddStream(1, false);
+  b.AddStream(2, true, "WVC1", 0, 400000);
+  if (secondFourcc) b.AddStream(3, true, secondFourcc);
+  for (std::size_t i = 0; i < kFrames.size(); ++i) {
+    b.AddFrame(1, static_cast<std::uint32_t>(i), Frame(0, 20, 9), true, 0, 100);
+    b.AddFrame(2, static_cast<std::uint32_t>(i), kFrames[i], kFrames[i][0] >= 0xC0, 0, 100);
+  }
+  return b.Build();
+}
+
+// What the writer core writes for these frames when the user names `input`.
+Bytes DravikWrites(const std::string& dir, const std::string& input,
+                   const std::vector<Bytes>& frames) {
+  platform::ScriptedUserInterface ui;
+  ui.Choose(input);
+  std::string path = dir + "/reference.vc1";
+  {
+    dravik::Vc1WriterCore core(ui, nullptr, nullptr);
+    EXPECT_EQ(core.SetFileName(Wide(path).c_str()), dravik::kS_OK);
+    for (const Bytes& f : frames)
+      EXPECT_EQ(core.WriteFrame(f.data(), static_cast<std::uint32_t>(f.size())), dravik::kS_OK);
+    core.CloseOutputFile();
+  }
+  return testdata::ReadFile(path);
+}
+
+TEST(DravikExtract, CommandLineMistakesExitWithTwo) {
+  const std::string dir = testdata::ScratchDir();
+  struct Row {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Row rows[] = {
+      {{}, "dravik-extract: INPUT and OUTPUT are needed\nTry 'dravik-extract --help'.\n"},
+      {{"in.wmv"}, "dravik-extract: INPUT and OUTPUT are needed\nTry 'dravik-extract --help'.\n"},
+      {{"a", "b", "c"}, "dravik-extract: too many names\nTry 'dravik-extract --help'.\n"},
+      {{"-x", "a", "b"}, "dravik-extract: unknown option '-x'\nTry 'dravik-extract --help'.\n"},
+      {{"a", "b", "--stream"},
+       "dravik-extract: --stream needs a stream number\nTry 'dravik-extract --help'.\n"},
+      {{"--stream", "0", "a", "b"},
+       "dravik-extract: --stream takes a stream number from 1 to 127, not '0'\n"
+       "Try 'dravik-extract --help'.\n"},
+      {{"--stream=128", "a", "b"},
+       "dravik-extract: --stream takes a stream number from 1 to 127, not '128'\n"
+       "Try 'dravik-extract --help'.\n"},
+      {{"--stream", "2x", "a", "b"},
+       "dravik-extract: --stream takes a stream number from 1 to 127, not '2x'\n"
+       "Try 'dravik-extract --help'.\n"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.message);
+    Outcome o = RunExtract(dir, r.args);
+    EXPECT_EQ(o.status, extract::kExitUsage);
+    EXPECT_EQ(o.err, r.message);
+  }
+  Outcome help = RunExtract(dir, {"--help"});
+  EXPECT_EQ(help.status, extract::kExitOk);
+  EXPECT_EQ(help.out.rfind("Usage: dravik-extract [--force] [--stream N] INPUT OUTPUT\n", 0), 0u);
+  EXPECT_NE(help.out.find("--force"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+}
+
+TEST(DravikExtract, WritesWhatTheWriterCoreWritesForTheSameFrames) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string in = dir + "/in.wmv", out = dir + "/out.vc1";
+  WriteFile(in, SampleFile());
+  Outcome o = RunExtract(dir, {in, out});
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(o.status, extract::kExitOk);
+  Bytes written = testdata::ReadFile(out);
+  Bytes reference = DravikWrites(dir, in, kFrames);
+  EXPECT_GT(reference.size(), 4 * kFrames.size() + 560);  // header blocks in front of two I pictures
+  EXPECT_EQ(written, reference);
+}
+
+TEST(DravikExtract, RefusesAnExistingOutputUnlessForced) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string in = dir + "/in.wmv", out = dir + "/out.vc1";
+  WriteFile(in, SampleFile());
+  WriteFile(out, {1, 2, 3});
+  Outcome refused = RunExtract(dir, {in, out});
+  EXPECT_EQ(refused.status, extract::kExitFailed);
+  EXPECT_EQ(refused.err, "dravik-extract: " + out + ": already exists; use --force to overwrite it\n");
+  EXPECT_EQ(testdata::ReadFile(out), (Bytes{1, 2, 3}));
+
+  Outcome forced = RunExtract(dir, {"--force", in, out});
+  EXPECT_EQ(forced.status, extract::kExitOk) << forced.err;
+  EXPECT_EQ(testdata::ReadFile(out), DravikWrites(dir, in, kFrames));
+}
+
+TEST(DravikExtract, DropsATrailingAsfFromTheOutputNameAsDravikDoes) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string in = dir + "/in.wmv";
+  WriteFile(in, SampleFile());
+  Outcome o = RunExtract(dir, {in, dir + "/out.asf"});
+  EXPECT_EQ(o.status, extract::kExitOk);
+  EXPECT_EQ(o.err, "dravik-extract: writing to " + dir +
+                       "/out (a trailing \".asf\" is dropped, as Dravik does)\n");
+  EXPECT_FALSE(testdata::ReadFile(dir + "/out").empty());
+}
+
+TEST(DravikExtract, InputProblemsAreReportedAndWriteNothing) {
+  const std::string dir = testdata::ScratchDir();
+  struct Row {
+    const char* name;
+    Bytes input;  // empty: no input file at all
+    std::vector<std::string> options;
+    std::string message;  // after "dravik-extract: <input>: "
+  };
+  asftest::Builder wmv3(128);
+  wmv3.AddStream(2, true, "WMV3");
+  wmv3.AddFrame(2, 0, kFrames[0], true, 0, 100);
+  const Row rows[] = {
+      {"missing", {}, {}, "cannot open: the folder or file does not exist (0x80070002)"},
+      {"not ASF", Bytes(300, 0x47), {}, "offset 0: not an ASF file (no Header Object at the start)"},
+      {"no WVC1 stream", wmv3.Build(), {}, "no WVC1 video stream"},
+      {"audio stream chosen", SampleFile(), {"--stream", "1"}, "stream 1 is an audio stream, not WVC1"},
+      {"absent stream chosen", SampleFile(), {"--stream", "9"}, "there is no stream 9"},
+      {"WMV3 stream chosen", SampleFile("WMV3"), {"--stream", "3"}, "stream 3 is a WMV3 video stream, not WVC1"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const std::string in = dir + "/" + r.name + ".wmv", out = dir + "/" + r.name + ".vc1";
+    if (!r.input.empty()) WriteFile(in, r.input);
+    std::vector<std::string> args = r.options;
+    args.push_back(in);
+    args.push_back(out);
+    Outcome o = RunExtract(dir, args);
+    EXPECT_EQ(o.status, extract::kExitFailed);
+    EXPECT_EQ(o.err, "dravik-extract: " + in + ": " + r.message + "\n");
+    EXPECT_TRUE(testdata::ReadFile(out).empty());
+  }
+}
+
+TEST(DravikExtract, TruncatedInputKeepsTheFramesWrittenAndFails) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string whole = dir + "/whole.wmv", cut = dir + "/cut.wmv", out = dir + "/out.vc1";
+  Bytes file = SampleFile();
+  WriteFile(whole, file);
+  // Cut inside the packet that carries the last frame.
+  file.resize(file.size() - 100);
+  WriteFile(cut, file);
+  Outcome o = RunExtract(dir, {cut, out});
+  EXPECT_EQ(o.status, extract::kExitFailed);
+  EXPECT_NE(o.err.find(": file ends 28 bytes into data packet"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("; the 4 frames before it are in " + out + "\n"), std::string::npos) << o.err;
+  std::vector<Bytes> first4(kFrames.begin(), kFrames.begin() + 4);
+  EXPECT_EQ(testdata::ReadFile(out), DravikWrites(dir, whole, first4));
+}
+
+// ---------------------------------------------------------------- whole program on real files
+
+#ifndef _WIN32
+std::vector<std::string> DecodedMd5s(const std::string& command) {
+  std::string text;
+  asftest::RunCommand(command + " 2>/dev/null", &text);
+  std::vector<std::string> md5s;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    md5s.push_back(line.substr(line.rfind(',') + 1));
+  }
+  return md5s;
+}
+
+// Kestrine's report less the line that says what kind of file it read.
+std::string KestrineReport(const std::string& path) {
+  std::string text;
+  asftest::RunCommand(std::string(KESTRINE_PROGRAM) + " " + asftest::ShellQuote(path), &text);
+  std::istringstream in(text);
+  std::string report;
+  for (std::string line; std::getline(in, line);)
+    if (line.find("WMV/ASF") == std::string::npos) report += line + "\n";
+  return report;
+}
+#endif
+
+TEST(DravikExtract, RealFilesDecodeToTheSamePicturesAndHeaders) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the FFmpeg checks run natively only";
+#else
+  VC1_REQUIRE_TESTDATA();
+  if (!asftest::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg not found; skipped";
+  const std::string dir = testdata::ScratchDir();
+  auto files = testdata::List("wmv", ".wmv");
+  ASSERT_FALSE(files.empty());
+  for (const std::string& path : files) {
+    SCOPED_TRACE(path);
+    const std::string out = dir + "/" + path.substr(path.rfind('/') + 1) + ".vc1";
+    std::string messages;
+    EXPECT_TRUE(asftest::RunCommand(std::string(DRAVIK_EXTRACT_PROGRAM) + " " +
+                                        asftest::ShellQuote(path) + " " + asftest::ShellQuote(out) +
+                                        " 2>&1",
+                                    &messages))
+        << messages;
+    EXPECT_EQ(messages, "");
+    std::vector<std::string> source = DecodedMd5s("ffmpeg -v error -nostdin -i " +
+                                                  asftest::ShellQuote(path) + " -map 0:v -f framemd5 -");
+    std::vector<std::string> written = DecodedMd5s("ffmpeg -v error -nostdin -f vc1 -i " +
+                                                   asftest::ShellQuote(out) + " -f framemd5 -");
+    ASSERT_FALSE(source.empty());
+    EXPECT_EQ(written, source);
+
+    std::string before = KestrineReport(path), after = KestrineReport(out);
+    ASSERT_NE(before.find("Sequence Level Header"), std::string::npos) << before;
+    if (before.find("DISPLAY_EXT: 0") == std::string::npos) {
+      EXPECT_EQ(after, before);
+    } else {
+      // The frame rate goes in as a display extension: everything before it
+      // stays as it was.
+      EXPECT_NE(after.find("DISPLAY_EXT: 1"), std::string::npos);
+      EXPECT_EQ(after.substr(0, after.find("DISPLAY_EXT")), before.substr(0, before.find("DISPLAY_EXT")));
+    }
+  }
+#endif
+}
+
+}  // namespace
