@@ -32,7 +32,7 @@ KestrineResult RunKestrineProbe(const Bytes& file) {
   std::uint32_t n = asf::AsfHeaderProbe(reader).FindVideoCodecData(buffer.data());
   KestrineResult r;
   r.printed = testing::internal::GetCapturedStdout();
-  r.data.assign(buffer.begin(), buffer.begin() + n);
+  r.data.assign(buffer.data(), buffer.data() + n);
   r.consumed = reader.Offset();
   return r;
 }
@@ -52,7 +52,7 @@ WriterResult RunWriterProbe(const Bytes& file, std::uint32_t capacity = kWriterC
   testing::internal::CaptureStdout();
   std::uint32_t n = asf::AsfHeaderProbe(reader).FindVideoCodecData(buffer.data(), capacity, &r.microseconds);
   r.printed = testing::internal::GetCapturedStdout();
-  r.data.assign(buffer.begin(), buffer.begin() + n);
+  r.data.assign(buffer.data(), buffer.data() + n);
   return r;
 }
 
