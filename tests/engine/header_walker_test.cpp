@@ -248,7 +248,7 @@ TEST(WalkHeaders, RewriteStaysInsideSmallOutputs) {
     }
     if (n != 0) {
       EXPECT_EQ(n, full.size()) << length;
-      EXPECT_EQ(Bytes(backing.begin(), backing.begin() + n), full) << length;
+      EXPECT_EQ(Bytes(backing.begin(), backing.begin() + static_cast<std::ptrdiff_t>(n)), full) << length;
     }
   }
 }
