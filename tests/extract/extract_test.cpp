@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -205,6 +206,36 @@ TEST(DravikExtract, TruncatedInputKeepsTheFramesWrittenAndFails) {
   EXPECT_NE(o.err.find("; the 4 frames before it are in " + out + "\n"), std::string::npos) << o.err;
   std::vector<Bytes> first4(kFrames.begin(), kFrames.begin() + 4);
   EXPECT_EQ(testdata::ReadFile(out), DravikWrites(dir, whole, first4));
+}
+
+TEST(DravikExtract, RealFilesComeOutAsTheWriterCoreWritesTheirFrames) {
+  VC1_REQUIRE_TESTDATA();
+  const std::string dir = testdata::ScratchDir();
+  auto files = testdata::List("wmv", ".wmv");
+  ASSERT_FALSE(files.empty());
+  for (const std::string& path : files) {
+    SCOPED_TRACE(path);
+    Bytes file = testdata::ReadFile(path);
+    platform::MemoryReader in(file.data(), file.size());
+    asf::AsfDataReader reader(in);
+    ASSERT_TRUE(reader.Open());
+    std::uint8_t stream = 0;
+    for (const auto& s : reader.Info().streams)
+      if (s.isVideo && s.compression == asf::kFourCcWvc1 && stream == 0) stream = s.number;
+    ASSERT_TRUE(reader.SelectStream(stream));
+    std::vector<Bytes> frames;
+    asf::AsfFrame f;
+    while (reader.Next(&f) == asf::AsfDataReader::Status::kFrame) frames.emplace_back(f.data, f.data + f.size);
+    ASSERT_EQ(reader.ErrorMessage(), "");
+
+    const std::string out = dir + "/out.vc1";
+    Outcome o = RunExtract(dir, {"--force", path, out});
+    EXPECT_EQ(o.status, extract::kExitOk) << o.err;
+    EXPECT_EQ(o.err, "");
+    Bytes written = testdata::ReadFile(out);
+    EXPECT_TRUE(written == DravikWrites(dir, path, frames)) << "output differs from the core's";
+    std::remove((dir + "/reference.vc1").c_str());
+  }
 }
 
 // ---------------------------------------------------------------- whole program on real files
