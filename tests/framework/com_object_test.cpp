@@ -8,7 +8,7 @@
 
 namespace {
 
-class ComObject : public LiveObjectTest {
+class ComObject : public ::testing::Test {
  protected:
   void SetUp() override { TestObject::destroyed = 0; }
 };

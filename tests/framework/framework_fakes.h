@@ -1,23 +1,12 @@
 #pragma once
-// Shared pieces of the framework tests: a fixture that proves no framework
-// object outlives a test, a counting fake IUnknown, and a small aggregatable
-// test object.
+// Shared pieces of the framework tests: a counting fake IUnknown and a small
+// aggregatable test object. (live_object_check.cpp, linked into every
+// framework test, proves that no framework object outlives a test.)
 
 #include <windows.h>
 #include <objidl.h>
 
-#include <gtest/gtest.h>
-
 #include "framework/com_object.h"
-
-// Every framework test derives its suite from this: a leaked object (or one
-// destroyed twice) shows up as a live-object count other than 0.
-class LiveObjectTest : public ::testing::Test {
- protected:
-  void TearDown() override {
-    EXPECT_EQ(ObjectsActive(), 0) << "framework objects outlived the test";
-  }
-};
 
 // An IUnknown that only counts: AddRef/Release return the running count, and
 // the object is never freed (it lives on the test's stack).

@@ -10,8 +10,6 @@
 
 namespace {
 
-class MediaType : public LiveObjectTest {};
-
 // A complete video type owning a 22-byte format block and holding an owner.
 CMediaType VideoType(IUnknown* owner = nullptr) {
   CMediaType type;
@@ -26,7 +24,7 @@ CMediaType VideoType(IUnknown* owner = nullptr) {
   return type;
 }
 
-TEST_F(MediaType, DefaultStateIsFixedSizeOneByteSamples) {
+TEST(MediaType, DefaultStateIsFixedSizeOneByteSamples) {
   const CMediaType type;
   EXPECT_EQ(type.majortype, GUID_NULL);
   EXPECT_EQ(type.formattype, GUID_NULL);
@@ -45,13 +43,13 @@ TEST_F(MediaType, DefaultStateIsFixedSizeOneByteSamples) {
   EXPECT_EQ(raw.pUnk, nullptr);
 }
 
-TEST_F(MediaType, WVC1SubtypeIsTheFourCcGuid) {
+TEST(MediaType, WVC1SubtypeIsTheFourCcGuid) {
   const GUID expected = {0x31435657, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
   EXPECT_EQ(MEDIASUBTYPE_WVC1, expected);
   EXPECT_EQ(std::memcmp(&MEDIASUBTYPE_WVC1.Data1, "WVC1", 4), 0);  // little-endian FOURCC
 }
 
-TEST_F(MediaType, CopyOwnsItsFormatBlockAndOwnerReference) {
+TEST(MediaType, CopyOwnsItsFormatBlockAndOwnerReference) {
   CountingUnknown owner;
   {
     CMediaType source = VideoType(&owner);
@@ -79,7 +77,7 @@ TEST_F(MediaType, CopyOwnsItsFormatBlockAndOwnerReference) {
   EXPECT_EQ(owner.refs, 0);
 }
 
-TEST_F(MediaType, ValueCopiesAndAssignmentAreDeep) {
+TEST(MediaType, ValueCopiesAndAssignmentAreDeep) {
   CountingUnknown owner;
   {
     const CMediaType source = VideoType(&owner);
@@ -107,7 +105,7 @@ TEST_F(MediaType, ValueCopiesAndAssignmentAreDeep) {
   EXPECT_EQ(owner.refs, 0);
 }
 
-TEST_F(MediaType, CreateAndDeleteUseTaskMemory) {
+TEST(MediaType, CreateAndDeleteUseTaskMemory) {
   const CMediaType source = VideoType();
   AM_MEDIA_TYPE* created = CreateMediaType(&source);
   ASSERT_NE(created, nullptr);
@@ -118,7 +116,7 @@ TEST_F(MediaType, CreateAndDeleteUseTaskMemory) {
   EXPECT_EQ(CreateMediaType(nullptr), nullptr);
 }
 
-TEST_F(MediaType, EmptyFormatBlockIsNotAllocated) {
+TEST(MediaType, EmptyFormatBlockIsNotAllocated) {
   CMediaType source;
   source.majortype = MEDIATYPE_Audio;
   AM_MEDIA_TYPE copy{};
@@ -128,7 +126,7 @@ TEST_F(MediaType, EmptyFormatBlockIsNotAllocated) {
   FreeMediaType(copy);
 }
 
-TEST_F(MediaType, PartialSpecification) {
+TEST(MediaType, PartialSpecification) {
   struct Row {
     GUID major;
     GUID format;
@@ -147,7 +145,7 @@ TEST_F(MediaType, PartialSpecification) {
   }
 }
 
-TEST_F(MediaType, MatchesPartial) {
+TEST(MediaType, MatchesPartial) {
   const CMediaType complete = VideoType();
   CMediaType sameFormat = VideoType();
   CMediaType otherBytes = VideoType();

@@ -56,7 +56,7 @@ const int g_cTemplates = sizeof g_Templates / sizeof g_Templates[0];
 
 namespace {
 
-class ModuleServer : public LiveObjectTest {
+class ModuleServer : public ::testing::Test {
  protected:
   void SetUp() override { TestObject::destroyed = 0; }
 

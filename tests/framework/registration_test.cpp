@@ -148,7 +148,7 @@ bool Contains(const std::map<std::wstring, std::wstring>& filters, const std::ws
   return filters.count(id) != 0;
 }
 
-class Registration : public LiveObjectTest {
+class Registration : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
@@ -159,7 +159,6 @@ class Registration : public LiveObjectTest {
   void TearDown() override {
     AMovieDllRegisterServer2(FALSE);
     CoUninitialize();
-    LiveObjectTest::TearDown();
   }
 };
 
@@ -294,12 +293,11 @@ TEST_F(Registration, RegisterServerAcceptsLongDescriptions) {
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(kPlainClass)));
 }
 
-class EliminateSubKeyTest : public LiveObjectTest {
+class EliminateSubKeyTest : public ::testing::Test {
  protected:
   const std::string root = "Software\\vc1-framework-test-" + std::to_string(GetCurrentProcessId());
   void TearDown() override {
     EliminateSubKey(HKEY_CURRENT_USER, root.c_str());
-    LiveObjectTest::TearDown();
   }
   void Create(const std::string& sub) {
     UniqueHKey key;
