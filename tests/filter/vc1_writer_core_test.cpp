@@ -483,9 +483,12 @@ TEST(WriterCore, WritersCapturingAtOnceKeepTheirOwnHeaders) {
   const Bytes blockA = a.Block(), blockB = b.Block();
   ASSERT_NE(blockA, blockB);
 
-  constexpr int kRounds = 200;
+  constexpr int kRounds = 1000;
   std::atomic<int> mismatches{0};
+  std::atomic<int> ready{0};
   auto run = [&](Writer* w, const std::string& path, const Bytes& expected, bool interlace) {
+    ++ready;
+    while (ready.load() < 2) std::this_thread::yield();  // start together
     for (int i = 0; i < kRounds; ++i) {
       w->ui.Choose(path);
       if (!w->core.CaptureStreamHeaders() || w->Block() != expected ||
