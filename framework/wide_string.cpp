@@ -1,5 +1,7 @@
 #include "framework/wide_string.h"
 
+#include <objbase.h>
+
 namespace {
 const WCHAR kEmpty[] = {0};
 const WCHAR* OrEmpty(const WCHAR* text) { return text ? text : kEmpty; }
@@ -41,4 +43,13 @@ std::size_t WideLength(const WCHAR* text) {
   std::size_t length = 0;
   while (text[length] != 0) ++length;
   return length;
+}
+
+HRESULT WideDuplicateToTaskMemory(const WCHAR* source, WCHAR** out) {
+  if (!out) return E_POINTER;
+  const std::size_t characters = WideLength(source) + 1;
+  *out = static_cast<WCHAR*>(CoTaskMemAlloc(characters * sizeof(WCHAR)));
+  if (!*out) return E_OUTOFMEMORY;
+  WideCopy(*out, source);
+  return S_OK;
 }

@@ -15,3 +15,6 @@ WCHAR* WideCopyBounded(WCHAR* target, const WCHAR* source, std::size_t capacity)
 int WideCompare(const WCHAR* first, const WCHAR* second);
 // Characters before the terminating zero.
 std::size_t WideLength(const WCHAR* text);
+// A task-memory copy of `source` for an out parameter that the caller frees
+// with CoTaskMemFree. *out is null on E_OUTOFMEMORY.
+HRESULT WideDuplicateToTaskMemory(const WCHAR* source, WCHAR** out);

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <cstddef>
+
 #include "framework/com_object.h"
 
 // An IUnknown that only counts: AddRef/Release return the running count, and
@@ -55,4 +57,60 @@ class TestObject : public CUnknown, public IPersist {
   }
 
   IUnknown* Identity() { return NonDelegatingIdentity(); }
+};
+
+// While alive, makes task-allocator allocations fail: every one, or only the
+// one with the given zero-based index among those made meanwhile. Works
+// through the system's allocation spy, so the code under test is unchanged.
+class FailingTaskAllocations : public IMallocSpy {
+ public:
+  static constexpr long kEvery = -1;
+  explicit FailingTaskAllocations(long failIndex = kEvery) : failIndex_(failIndex) {
+    registered_ = SUCCEEDED(CoRegisterMallocSpy(this));
+  }
+  ~FailingTaskAllocations() {
+    if (registered_) CoRevokeMallocSpy();
+  }
+  FailingTaskAllocations(const FailingTaskAllocations&) = delete;
+  FailingTaskAllocations& operator=(const FailingTaskAllocations&) = delete;
+  bool Registered() const { return registered_; }
+  long Allocations() const { return allocations_; }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IMallocSpy) {
+      *ppv = static_cast<IMallocSpy*>(this);
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T request) override { return request; }
+  void* STDMETHODCALLTYPE PostAlloc(void* actual) override {
+    const long index = allocations_++;
+    // The refused block is leaked on purpose: freeing it here would re-enter
+    // the allocator. A few bytes per test.
+    return (failIndex_ == kEvery || index == failIndex_) ? nullptr : actual;
+  }
+  void* STDMETHODCALLTYPE PreFree(void* request, BOOL) override { return request; }
+  void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL) override {
+    *newRequest = request;
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+ private:
+  long failIndex_;
+  long allocations_ = 0;
+  bool registered_ = false;
 };

@@ -126,6 +126,47 @@ TEST(MediaType, EmptyFormatBlockIsNotAllocated) {
   FreeMediaType(copy);
 }
 
+TEST(MediaType, FailedFormatCopyLeavesAFreeableRecord) {
+  CountingUnknown owner;
+  const CMediaType source = VideoType(&owner);
+  AM_MEDIA_TYPE copy{};
+  {
+    FailingTaskAllocations failing;
+    ASSERT_TRUE(failing.Registered());
+    EXPECT_EQ(CopyMediaType(&copy, &source), E_OUTOFMEMORY);
+  }
+  // No pointer into the source's block survives in the copy, and the owner
+  // reference it holds is its own.
+  EXPECT_EQ(copy.cbFormat, 0u);
+  EXPECT_EQ(copy.pbFormat, nullptr);
+  EXPECT_EQ(copy.majortype, MEDIATYPE_Video);
+  EXPECT_EQ(owner.refs, 2);
+  FreeMediaType(copy);
+  EXPECT_EQ(owner.refs, 1);
+  EXPECT_EQ(source.pbFormat[0], 1);
+
+  CMediaType target = VideoType();
+  {
+    FailingTaskAllocations failing;
+    EXPECT_EQ(target.Set(source), E_OUTOFMEMORY);
+  }
+  EXPECT_EQ(target.pbFormat, nullptr);
+  EXPECT_EQ(owner.refs, 2);  // released again when `target` goes
+}
+
+TEST(MediaType, CreateMediaTypeCleansUpAfterEitherFailure) {
+  CountingUnknown owner;
+  {
+    const CMediaType source = VideoType(&owner);
+    for (long failing : {0L, 1L}) {  // the record, then the format block
+      FailingTaskAllocations failure(failing);
+      EXPECT_EQ(CreateMediaType(&source), nullptr) << failing;
+      EXPECT_EQ(owner.refs, 1) << failing;
+    }
+  }
+  EXPECT_EQ(owner.refs, 0);
+}
+
 TEST(MediaType, PartialSpecification) {
   struct Row {
     GUID major;

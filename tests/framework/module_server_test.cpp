@@ -199,6 +199,42 @@ TEST_F(ModuleServer, CanUnloadOnlyWithoutFactoriesObjectsOrLocks) {
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
+DWORD WINAPI HammerFactory(LPVOID parameter) {
+  auto* factory = static_cast<IClassFactory*>(parameter);
+  for (int i = 0; i < 20000; ++i) {
+    factory->AddRef();
+    factory->LockServer(TRUE);
+    IUnknown* object = nullptr;
+    if (i % 16 == 0 && SUCCEEDED(factory->CreateInstance(nullptr, IID_IUnknown,
+                                                         reinterpret_cast<void**>(&object)))) {
+      object->AddRef();
+      object->Release();
+      object->Release();
+    }
+    factory->LockServer(FALSE);
+    factory->Release();
+  }
+  return 0;
+}
+
+TEST_F(ModuleServer, CountsStayExactUnderConcurrentUse) {
+  ComPtr<IClassFactory> factory = Factory(kGood);
+  HANDLE threads[4];
+  for (HANDLE& thread : threads) {
+    thread = CreateThread(nullptr, 0, HammerFactory, factory.get(), 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+  }
+  EXPECT_EQ(WaitForMultipleObjects(4, threads, TRUE, 60000), WAIT_OBJECT_0);
+  for (HANDLE thread : threads) CloseHandle(thread);
+  EXPECT_FALSE(CClassFactory::IsLocked());
+  EXPECT_EQ(factory->AddRef(), 2u);
+  EXPECT_EQ(factory->Release(), 1u);
+  EXPECT_EQ(ObjectsActive(), 1);
+  EXPECT_EQ(TestObject::destroyed, 4 * 1250);
+  factory.reset();
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
 TEST_F(ModuleServer, EntryPointStoresTheInstanceAndInitialisesClasses) {
   g_initCount = 0;
   HINSTANCE self = GetModuleHandleA(nullptr);

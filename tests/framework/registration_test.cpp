@@ -293,6 +293,47 @@ TEST_F(Registration, RegisterServerAcceptsLongDescriptions) {
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(kPlainClass)));
 }
 
+TEST_F(Registration, UnreadableModulePathChangesNothing) {
+  SetModuleInstance(reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(0x10)));  // no module
+  const HRESULT hr = AMovieDllRegisterServer2(TRUE);
+  SetModuleInstance(GetModuleHandleA(nullptr));
+  EXPECT_TRUE(FAILED(hr));
+  EXPECT_EQ(static_cast<DWORD>(hr) & 0xFFFF0000u, 0x80070000u);  // a Win32 error
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(kFilterClass)));
+}
+
+struct ApartmentRun {
+  HRESULT registered = E_FAIL;
+  HRESULT comStillUsable = E_FAIL;
+  HRESULT unregistered = E_FAIL;
+};
+
+DWORD WINAPI RegisterFromMultithreadedApartment(LPVOID parameter) {
+  auto* run = static_cast<ApartmentRun*>(parameter);
+  if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+  run->registered = AMovieDllRegisterServer2(TRUE);
+  // Registration's own CoInitialize fails on this thread; it must not undo the
+  // thread's initialisation on its way out.
+  ComPtr<IFilterMapper2> mapper;
+  run->comStillUsable = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IFilterMapper2, mapper.put_void());
+  mapper.reset();
+  run->unregistered = AMovieDllRegisterServer2(FALSE);
+  CoUninitialize();
+  return 0;
+}
+
+TEST_F(Registration, LeavesTheCallersApartmentAlone) {
+  ApartmentRun run;
+  HANDLE thread = CreateThread(nullptr, 0, RegisterFromMultithreadedApartment, &run, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  EXPECT_EQ(run.registered, S_OK);
+  EXPECT_EQ(run.comStillUsable, S_OK);
+  EXPECT_EQ(run.unregistered, S_OK);
+}
+
 class EliminateSubKeyTest : public ::testing::Test {
  protected:
   const std::string root = "Software\\vc1-framework-test-" + std::to_string(GetCurrentProcessId());

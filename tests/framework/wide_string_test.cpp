@@ -4,6 +4,8 @@
 
 #include <cwchar>
 
+#include "framework_fakes.h"
+
 namespace {
 
 TEST(WideString, CopyIncludesTheTerminator) {
@@ -67,6 +69,21 @@ TEST(WideString, LengthCountsUpToTheTerminator) {
   EXPECT_EQ(WideLength(L""), 0u);
   EXPECT_EQ(WideLength(L"Input"), 5u);
   EXPECT_EQ(WideLength(nullptr), 0u);
+}
+
+TEST(WideString, DuplicateToTaskMemory) {
+  WCHAR* copy = nullptr;
+  ASSERT_EQ(WideDuplicateToTaskMemory(L"Input", &copy), S_OK);
+  EXPECT_EQ(std::wcscmp(copy, L"Input"), 0);
+  CoTaskMemFree(copy);
+  ASSERT_EQ(WideDuplicateToTaskMemory(nullptr, &copy), S_OK);
+  EXPECT_EQ(copy[0], 0);
+  CoTaskMemFree(copy);
+  EXPECT_EQ(WideDuplicateToTaskMemory(L"x", nullptr), E_POINTER);
+  FailingTaskAllocations failing;
+  copy = reinterpret_cast<WCHAR*>(0x5);
+  EXPECT_EQ(WideDuplicateToTaskMemory(L"Input", &copy), E_OUTOFMEMORY);
+  EXPECT_EQ(copy, nullptr);
 }
 
 }  // namespace
