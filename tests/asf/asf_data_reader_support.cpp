@@ -236,7 +236,8 @@ void Builder::AddFrame(std::uint8_t stream, std::uint32_t object, const Bytes& f
     p.offset = at;
     p.replicated = Replicated(static_cast<std::uint32_t>(frame.size()), time);
     std::size_t end = std::min<std::size_t>(frame.size(), at + piece);
-    p.data.assign(frame.begin() + at, frame.begin() + static_cast<std::ptrdiff_t>(end));
+    p.data.assign(frame.begin() + static_cast<std::ptrdiff_t>(at),
+                  frame.begin() + static_cast<std::ptrdiff_t>(end));
     k.payloads.push_back(p);
     AddPacket(k);
   }
