@@ -4,7 +4,9 @@
 // module's DllMain hands over to.
 //
 // The module supplies the table: it defines g_Templates and g_cTemplates (a
-// test executable that links this unit defines its own).
+// test executable that links this unit defines its own). Define them in a file
+// that includes this header: a namespace-scope const object without a prior
+// extern declaration would get internal linkage and not be found.
 
 #include <windows.h>
 #include <unknwn.h>

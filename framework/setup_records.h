@@ -2,6 +2,8 @@
 // Filter setup records: what a module tells the system filter registry about
 // each of its filters. The pin and media-type records are the published
 // version-1 mapper records, so a pin array can be handed to the mapper as is.
+// (The published pin record types its name as a non-const LPWSTR: keep pin
+// names in WCHAR arrays rather than casting literals.)
 
 #include <strmif.h>
 

@@ -110,18 +110,6 @@ TEST_F(ComObject, ReleaseInsideTheDestructorDoesNotDestroyTwice) {
   EXPECT_EQ(SelfReleasingObject::destroyed, 1);
 }
 
-TEST_F(ComObject, LiveObjectCountFollowsEveryObject) {
-  const LONG before = ObjectsActive();
-  auto* a = new TestObject(nullptr);
-  auto* b = new TestObject(nullptr);
-  EXPECT_EQ(ObjectsActive(), before + 2);
-  a->NonDelegatingAddRef();
-  a->NonDelegatingRelease();
-  EXPECT_EQ(ObjectsActive(), before + 1);
-  delete b;
-  EXPECT_EQ(ObjectsActive(), before);
-}
-
 TEST_F(ComObject, AutomationLibraryIsLoadedAgainAfterTheLastObjectWent) {
   auto* object = new TestObject(nullptr);
   HMODULE first = LoadOleAut32();

@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "framework/unique_handle.h"
 #include "framework_fakes.h"
 
 using framework::ComPtr;
@@ -58,27 +57,6 @@ TEST(ComPtr, AttachAndDetachMoveOwnershipWithoutCounting) {
   source.copy_to(&out);  // a new reference for an out parameter
   EXPECT_EQ(object.refs, 2);
   out->Release();
-}
-
-TEST(UniqueHandle, TaskMemoryIsFreedOnceAndReleaseGivesItUp) {
-  framework::UniqueTaskString text(static_cast<WCHAR*>(CoTaskMemAlloc(4 * sizeof(WCHAR))));
-  ASSERT_TRUE(text);
-  WCHAR* raw = text.release();
-  EXPECT_FALSE(text);
-  framework::UniqueTaskString adopted(raw);
-  framework::UniqueTaskString moved = std::move(adopted);
-  EXPECT_FALSE(adopted);
-  EXPECT_EQ(moved.get(), raw);
-}
-
-TEST(UniqueHandle, RegistryKeyIsClosed) {
-  framework::UniqueHKey key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
-  const HKEY raw = key.get();
-  key.reset();
-  EXPECT_NE(RegQueryInfoKeyA(raw, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS);
 }
 
 }  // namespace

@@ -23,13 +23,6 @@ TEST(HResult, LastErrorAsHResult) {
   }
 }
 
-TEST(HResult, Win32Forms) {
-  EXPECT_EQ(Win32ToHResult(0), S_OK);
-  EXPECT_EQ(Win32ToHResult(ERROR_ACCESS_DENIED), E_ACCESSDENIED);
-  EXPECT_EQ(Win32FailureToHResult(ERROR_FILE_NOT_FOUND), static_cast<HRESULT>(0x80070002u));
-  EXPECT_EQ(Win32FailureToHResult(ERROR_OUTOFMEMORY), E_OUTOFMEMORY);
-}
-
 TEST(HResult, ReleaseIfSetReleasesOnceAndForgets) {
   CountingUnknown object;
   object.AddRef();
