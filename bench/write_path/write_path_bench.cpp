@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
   std::printf("core : median of %d %.4f s  %.0f MiB/s\n", kRounds, coreMedian, mib / coreMedian);
   std::printf("plain: median of %d %.4f s  %.0f MiB/s\n", kRounds, plainMedian, mib / plainMedian);
   std::printf("throughput core/plain: %.3f\n", plainMedian / coreMedian);
-  if (coreCalls >= 0)
+  if (WriteSyscalls() >= 0)
     std::printf("write calls per frame: core %.3f, plain %.3f (expected %.3f)\n",
                 static_cast<double>(coreCalls) / kFrames, static_cast<double>(plainCalls) / kFrames,
                 2.0 + (blockLength ? static_cast<double>(intraFrames) / kFrames : 0.0));
