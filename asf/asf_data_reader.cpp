@@ -182,6 +182,8 @@ bool AsfDataReader::ParseHeader(const std::uint8_t* p, std::uint32_t size) {
       if (s.number != x.number) continue;
       s.maxObjectSize = x.maxObjectSize;
       s.averageTimePerFrame = x.averageTimePerFrame;
+      s.extendedOffset = x.offset;
+      s.extendedSize = x.size;
     }
   }
   return true;
@@ -199,6 +201,7 @@ bool AsfDataReader::ParseStreamProperties(const std::uint8_t* p, std::uint32_t n
   AsfStreamInfo s;
   s.number = static_cast<std::uint8_t>(U16(o, 72) & 0x7F);
   s.headerOffset = offset;
+  s.headerSize = n;
   s.inExtension = inExtension;
   if (s.number == 0) return Fail(offset + 72, "stream number 0");
   if (info_.Find(s.number))
@@ -264,7 +267,7 @@ bool AsfDataReader::ParseHeaderExtension(const std::uint8_t* p, std::uint32_t n,
         if (!ParseStreamProperties(e.data() + q, static_cast<std::uint32_t>(spSize), at + q, true))
           return false;
       }
-      extended_.push_back({number, maxObjectSize, timePerFrame});
+      extended_.push_back({number, maxObjectSize, timePerFrame, at, m});
     }
     pos += m;
   }

@@ -30,7 +30,10 @@ struct AsfStreamInfo {
   std::uint64_t averageTimePerFrame = 0;  // 100-nanosecond units; 0 = not declared
   std::uint32_t codecDataSize = 0;    // video: bytes of codec-specific data behind the bitmap header
   std::uint64_t headerOffset = 0;     // file offset of its Stream Properties Object
+  std::uint32_t headerSize = 0;       // and that object's size
   bool inExtension = false;           // declared inside an Extended Stream Properties Object
+  std::uint64_t extendedOffset = 0;   // file offset of its Extended Stream Properties Object
+  std::uint32_t extendedSize = 0;     // and that object's size; 0 = none
 };
 
 struct AsfFileInfo {
@@ -121,6 +124,8 @@ class AsfDataReader {
     std::uint8_t number;
     std::uint32_t maxObjectSize;
     std::uint64_t averageTimePerFrame;
+    std::uint64_t offset;
+    std::uint32_t size;
   };
 
   platform::ByteReader& in_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "asf/asf_data_reader.h"
+#include "asf/asf_guid.h"
 #include "filter/vc1_writer_core.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -31,7 +32,9 @@ constexpr const char* kUsage =
     "                OUTPUT is refused and left alone\n"
     "  --stream N    take ASF stream number N (1 to 127). Only needed when INPUT\n"
     "                has several video streams; by default the first WVC1 stream\n"
-    "                is taken\n"
+    "                is taken. Dravik reads the headers of a file's first video\n"
+    "                stream; for another one they are taken from that stream's\n"
+    "                own properties, as Dravik would for a file holding it alone\n"
     "  --help, -h    show this text\n"
     "  --            end of options (for names that start with '-')\n"
     "\n"
@@ -52,6 +55,8 @@ class CommandLineAnswers final : public platform::UserInterface {
  public:
   CommandLineAnswers(std::string input, bool force, std::FILE* err)
       : input_(std::move(input)), force_(force), err_(err) {}
+
+  void SetInput(std::string input) { input_ = std::move(input); }
 
   bool AskOkCancel(const char*, const char*) override { return force_; }
 
@@ -148,6 +153,87 @@ std::string StreamKind(const asf::AsfStreamInfo& s) {
     fourcc += (c >= 32 && c < 127) ? c : '?';
   }
   return "a " + fourcc + " video stream";
+}
+
+// Whether the core's last capture took the codec data of stream `s`. Its
+// codec data sits 129 bytes into the Stream Properties Object; the capture
+// may leave out the first byte.
+bool CapturedStream(const dravik::Vc1WriterCore& core, const std::vector<std::uint8_t>& header,
+                    const asf::AsfStreamInfo& s) {
+  const std::uint32_t captured = core.CodecDataLength();
+  if (captured == 0 || (captured != s.codecDataSize && captured + 1 != s.codecDataSize)) return false;
+  const std::uint64_t at = s.headerOffset + 129 + (s.codecDataSize - captured);
+  return at + captured <= header.size() &&
+         std::memcmp(core.CodecData(), header.data() + at, captured) == 0;
+}
+
+void PutLe(std::vector<std::uint8_t>& b, std::uint64_t v, unsigned width) {
+  for (unsigned i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void Append(std::vector<std::uint8_t>& b, const std::vector<std::uint8_t>& from, std::uint64_t at,
+            std::uint32_t size) {
+  const auto* p = from.data() + at;
+  b.insert(b.end(), p, p + size);
+}
+
+// A Header Object that declares `s` alone: its Extended Stream Properties
+// (the time per frame) in a Header Extension, then its Stream Properties.
+// The header capture reads the first video stream it meets; this is how it
+// gets to see another one, as it would in a file holding only that stream.
+std::vector<std::uint8_t> OneStreamHeader(const std::vector<std::uint8_t>& header,
+                                          const asf::AsfStreamInfo& s) {
+  static constexpr asf::Guid kReserved1 =
+      asf::MakeGuid(0xABD3D211, 0xA9BA, 0x11CF, 0x8EE6, 0x00C00C205365);
+  std::vector<std::uint8_t> b(asf::kHeaderObject.bytes, asf::kHeaderObject.bytes + 16);
+  PutLe(b, 0, 8);  // size, set below
+  PutLe(b, s.extendedSize ? 2 : 1, 4);
+  b.push_back(1);
+  b.push_back(2);
+  if (s.extendedSize != 0 && s.extendedOffset + s.extendedSize <= header.size()) {
+    b.insert(b.end(), asf::kHeaderExtensionObject.bytes, asf::kHeaderExtensionObject.bytes + 16);
+    PutLe(b, 46u + s.extendedSize, 8);
+    b.insert(b.end(), kReserved1.bytes, kReserved1.bytes + 16);
+    PutLe(b, 6, 2);
+    PutLe(b, s.extendedSize, 4);
+    Append(b, header, s.extendedOffset, s.extendedSize);
+  }
+  if (s.headerOffset + s.headerSize <= header.size()) Append(b, header, s.headerOffset, s.headerSize);
+  std::uint64_t size = b.size();
+  for (unsigned i = 0; i < 8; ++i) b[16 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+  return b;
+}
+
+// Writes `bytes` to a new file in the temporary folder; its narrow name (for
+// the chooser) and its path (to remove it) come back.
+bool WriteTemporary(const std::vector<std::uint8_t>& bytes, std::string* narrow,
+                    std::filesystem::path* path) {
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+  if (ec) return false;
+  const auto tick = static_cast<unsigned long long>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *path = folder / ("dravik-extract-" + std::to_string(tick % 1000000007u) + "-" +
+                      std::to_string(attempt) + ".asf");
+#ifdef _WIN32
+    if (!Narrow(path->wstring(), narrow)) return false;
+#else
+    *narrow = path->string();
+#endif
+    if (narrow->size() >= dravik::MAX_NAME_LENGTH) return false;
+    platform::File file = platform::File::CreateForWrite(narrow->c_str(), platform::File::Create::kNew);
+    if (!file.IsOpen()) {
+      if (platform::LastSystemError() == platform::kErrorFileExists) continue;
+      return false;
+    }
+    bool written = file.WriteAll(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    file.Close();
+    if (written) return true;
+    std::filesystem::remove(*path, ec);
+    return false;
+  }
+  return false;
 }
 
 class Extractor {
@@ -298,25 +384,27 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
       return Error(effectiveShown + ": cannot create: " + Describe(hr));
     return Error(effectiveShown + ": already exists; use --force to overwrite it");
   }
-  if (core.CodecDataLength() == 0) {
-    core.CloseOutputFile();
-    return Error(inputShown + ": the header capture found no video codec data (stream " +
-                 std::to_string(chosen->number) + " has " + std::to_string(chosen->codecDataSize) +
-                 " bytes of it); nothing written");
-  }
-  // The capture reads the first video stream it finds; make sure that is the
-  // chosen one. Its codec data sits 129 bytes into the Stream Properties
-  // Object; the capture may leave out the first byte.
   const std::vector<std::uint8_t>& header = reader.HeaderBytes();
-  const std::uint32_t captured = core.CodecDataLength();
-  const std::uint64_t codecAt = chosen->headerOffset + 129 + (chosen->codecDataSize - captured);
-  if ((captured != chosen->codecDataSize && captured + 1 != chosen->codecDataSize) ||
-      codecAt + captured > header.size() ||
-      std::memcmp(core.CodecData(), header.data() + codecAt, captured) != 0) {
-    core.CloseOutputFile();
-    return Error(inputShown + ": the header capture takes the headers of another video stream "
-                 "than stream " + std::to_string(chosen->number) +
-                 " (it reads the first video stream's); nothing written");
+  if (!CapturedStream(core, header, *chosen)) {
+    // The capture took another stream's headers (or none): show it the
+    // chosen stream alone.
+    std::string tempName;
+    std::filesystem::path tempPath;
+    if (!WriteTemporary(OneStreamHeader(header, *chosen), &tempName, &tempPath)) {
+      core.CloseOutputFile();
+      return Error("cannot write a temporary file for the header capture; nothing written");
+    }
+    answers.SetInput(tempName);
+    core.CaptureStreamHeaders();
+    std::filesystem::remove(tempPath, ec);
+    if (core.CodecDataLength() == 0 || !CapturedStream(core, header, *chosen)) {
+      core.CloseOutputFile();
+      return Error(inputShown + ": the header capture found no codec data for stream " +
+                   std::to_string(chosen->number) + " (it has " +
+                   std::to_string(chosen->codecDataSize) + " bytes of it); nothing written");
+    }
+    std::fprintf(err_, "%s: stream %u is not the first video stream; its headers were taken "
+                 "from its own Stream Properties\n", kProgram, chosen->number);
   }
   if (core.HeaderBlockLength() == 0) {
     core.CloseOutputFile();

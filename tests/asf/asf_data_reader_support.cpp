@@ -164,7 +164,14 @@ Bytes SubPayloads(const std::vector<Bytes>& parts) {
 
 void Builder::AddStream(std::uint8_t number, bool video, const char* fourcc,
                         std::uint32_t maxObjectSize, std::uint64_t timePerFrame) {
-  streams_.push_back({number, video, fourcc, maxObjectSize, timePerFrame});
+  streams_.push_back({number, video, fourcc, maxObjectSize, timePerFrame,
+                      {0x25, 0, 0, 1, 0x0F, 0xCA, 0x00, 0x09, 0xF0, 0x77, 0x08, 0, 0, 1, 0x0E, 0x48,
+                       0x80}});
+}
+
+void Builder::SetCodecData(std::uint8_t number, const Bytes& codecData) {
+  for (Stream& s : streams_)
+    if (s.number == number) s.codecData = codecData;
 }
 
 void Builder::AddRawPacket(const Bytes& bytes) {
@@ -286,10 +293,7 @@ Bytes Builder::Build() const {
       Put(typeData, 24, 2);
       for (int i = 0; i < 4; ++i) typeData.push_back(static_cast<std::uint8_t>(s.fourcc[static_cast<std::size_t>(i)]));
       for (int i = 0; i < 5; ++i) Put(typeData, 0, 4);
-      // Codec data: a 320x240 sequence header (no display extension) and an
-      // entry-point header, each behind its start code.
-      typeData.insert(typeData.end(), {0x25, 0, 0, 1, 0x0F, 0xCA, 0x00, 0x09, 0xF0, 0x77, 0x08,
-                                       0, 0, 1, 0x0E, 0x48, 0x80});
+      typeData.insert(typeData.end(), s.codecData.begin(), s.codecData.end());
     } else {
       typeData.assign(18, 0);
     }

@@ -57,6 +57,9 @@ class Builder {
   explicit Builder(std::uint32_t packetSize) : packetSize_(packetSize) {}
   void AddStream(std::uint8_t number, bool video, const char* fourcc = "WVC1",
                  std::uint32_t maxObjectSize = 0, std::uint64_t timePerFrame = 0);
+  // Replaces a video stream's codec data (by default a 320x240 sequence
+  // header without display extension and an entry-point header).
+  void SetCodecData(std::uint8_t number, const Bytes& codecData);
   // One packet of exactly the packet size (raw bytes are padded with zeros).
   void AddPacket(const Packet& packet);
   void AddRawPacket(const Bytes& bytes);
@@ -79,6 +82,7 @@ class Builder {
     std::string fourcc;
     std::uint32_t maxObjectSize;
     std::uint64_t timePerFrame;
+    Bytes codecData;
   };
   std::uint32_t packetSize_;
   std::vector<Stream> streams_;

@@ -159,6 +159,41 @@ TEST(DravikExtract, DropsATrailingAsfFromTheOutputNameAsDravikDoes) {
   EXPECT_FALSE(testdata::ReadFile(dir + "/out").empty());
 }
 
+// Streams 2 and 3 both WVC1, with different sequence headers; the frames
+// are stream 3's. Without stream 2 this is the file Dravik would be given for
+// stream 3 alone.
+Bytes TwoVideoStreams(bool withStream2) {
+  asftest::Builder b(128);
+  b.AddStream(1, false);
+  if (withStream2) b.AddStream(2, true, "WVC1", 0, 400000);
+  b.AddStream(3, true, "WVC1", 0, 333667);
+  // 640x480 this time.
+  b.SetCodecData(3, {0, 0, 1, 0x0F, 0xCA, 0x00, 0x13, 0xF0, 0xEF, 0x08, 0, 0, 1, 0x0E, 0x48, 0x80});
+  for (std::size_t i = 0; i < kFrames.size(); ++i) {
+    if (withStream2) b.AddFrame(2, static_cast<std::uint32_t>(i), Frame(0xC0, 20, 9), true, 0, 100);
+    b.AddFrame(3, static_cast<std::uint32_t>(i), kFrames[i], kFrames[i][0] >= 0xC0, 0, 100);
+  }
+  return b.Build();
+}
+
+TEST(DravikExtract, AnotherVideoStreamGetsItsOwnHeaders) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string in = dir + "/two.wmv", alone = dir + "/alone.wmv", out = dir + "/out.vc1";
+  WriteFile(in, TwoVideoStreams(true));
+  WriteFile(alone, TwoVideoStreams(false));
+  Outcome o = RunExtract(dir, {"--stream", "3", in, out});
+  EXPECT_EQ(o.status, extract::kExitOk);
+  EXPECT_EQ(o.err, "dravik-extract: stream 3 is not the first video stream; its headers were "
+                   "taken from its own Stream Properties\n");
+  Bytes reference = DravikWrites(dir, alone, kFrames);
+  EXPECT_EQ(testdata::ReadFile(out), reference);
+  // The default is the first WVC1 stream, and the others are named.
+  Outcome first = RunExtract(dir, {"--force", in, out});
+  EXPECT_EQ(first.status, extract::kExitOk);
+  EXPECT_EQ(first.err, "dravik-extract: taking stream 2; other WVC1 streams: 3 (see --stream)\n");
+  EXPECT_NE(testdata::ReadFile(out), reference);
+}
+
 TEST(DravikExtract, InputProblemsAreReportedAndWriteNothing) {
   const std::string dir = testdata::ScratchDir();
   struct Row {
