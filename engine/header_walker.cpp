@@ -197,15 +197,15 @@ std::uint32_t Walk::Run() {
     }
   }
 
+  // The trailer's 1 bit is the block's last write; when the output cannot take
+  // it, the block is cut short and its length would point past the buffer.
+  const bool blockFits = (writer_.position + kTrailingBits) / 8 < writer_.length;
+  Write(kTrailingBits, kTrailingPattern);
+  if (rewrite_) writer_.AlignToByte();
+
   if (!sequenceFound || !entryFound) return 0;
   if (!rewrite_) return 1;
-  // The last write is the 1 bit of the trailer; if the output could not take
-  // it, the block is cut short and its length would point past the buffer.
-  const std::uint32_t trailerEnd = writer_.position + kTrailingBits;
-  writer_.WriteBits(kTrailingBits, kTrailingPattern);
-  writer_.AlignToByte();
-  if (trailerEnd / 8 >= writer_.length) return 0;
-  return writer_.ByteLength();
+  return blockFits ? writer_.ByteLength() : 0;
 }
 
 }  // namespace
