@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the saved corpus of the walk_headers fuzz target: small hand-made
 header streams behind the target's 6-byte prefix (time per frame, output
-length, flags). Run it from anywhere; it rewrites corpus/."""
+length, flags). Run it from anywhere; it rewrites the hand-made files of
+corpus/ and keeps the minimised-* files that fuzzing runs contributed."""
 import pathlib
 import struct
 
@@ -123,6 +124,7 @@ cases = {
 out = pathlib.Path(__file__).with_name("corpus")
 out.mkdir(exist_ok=True)
 for old in out.iterdir():
-    old.unlink()
+    if not old.name.startswith("minimised-"):
+        old.unlink()
 for name, data in cases.items():
     (out / name).write_bytes(data)
