@@ -338,7 +338,8 @@ class EliminateSubKeyTest : public ::testing::Test {
  protected:
   const std::string root = "Software\\vc1-framework-test-" + std::to_string(GetCurrentProcessId());
   void TearDown() override {
-    EliminateSubKey(HKEY_CURRENT_USER, root.c_str());
+    const std::wstring wideRoot(root.begin(), root.end());
+    RegDeleteTreeW(HKEY_CURRENT_USER, wideRoot.c_str());
   }
   void Create(const std::string& sub) {
     UniqueHKey key;
@@ -362,6 +363,41 @@ TEST_F(EliminateSubKeyTest, EmptyNameDeletesNothingAndMissingKeyIsFine) {
   EXPECT_EQ(EliminateSubKey(parent.get(), nullptr), E_FAIL);
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, root + "\\kept"));
   EXPECT_EQ(EliminateSubKey(parent.get(), "never-there"), S_OK);
+}
+
+struct EliminateRun {
+  const char* name;
+  HRESULT result;
+};
+
+DWORD WINAPI RunEliminate(LPVOID parameter) {
+  auto* run = static_cast<EliminateRun*>(parameter);
+  run->result = EliminateSubKey(HKEY_CURRENT_USER, run->name);
+  return 0;
+}
+
+TEST_F(EliminateSubKeyTest, EndsWhenAChildCannotBeDeleted) {
+  // A child whose name has no ANSI spelling cannot be opened by the name that
+  // the ANSI enumeration reports, so it is never deleted and keeps turning up
+  // at the same index. The walk must step past it and end.
+  if (GetACP() == CP_UTF8) GTEST_SKIP() << "every name has an ANSI spelling here";
+  Create("\\b\\c");
+  const std::wstring unspellable =
+      std::wstring(root.begin(), root.end()) + L"\\a\\\u4E2D\u6587";
+  UniqueHKey key;
+  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, unspellable.c_str(), key.put()), ERROR_SUCCESS);
+  key.reset();
+
+  EliminateRun run{root.c_str(), E_PENDING};
+  HANDLE thread = CreateThread(nullptr, 0, RunEliminate, &run, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  const DWORD waited = WaitForSingleObject(thread, 20000);
+  if (waited != WAIT_OBJECT_0) TerminateThread(thread, 1);
+  CloseHandle(thread);
+  ASSERT_EQ(waited, WAIT_OBJECT_0) << "the walk did not end";
+  EXPECT_EQ(run.result, S_OK);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, root + "\\b"));  // what could go, went
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, root + "\\a"));   // the rest stays
 }
 
 }  // namespace
