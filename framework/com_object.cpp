@@ -47,6 +47,7 @@ HMODULE LoadOleAut32() {
 HRESULT GetInterface(IUnknown* unknown, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = unknown;
+  if (!unknown) return E_NOINTERFACE;
   unknown->AddRef();
   return S_OK;
 }

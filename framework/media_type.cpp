@@ -14,6 +14,9 @@ void SetDefaults(AM_MEDIA_TYPE& type) {
 
 HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source) {
   if (!target || !source) return E_POINTER;
+  // A record copied onto itself already owns what it holds; copying would
+  // orphan its format block.
+  if (target == source) return S_OK;
   *target = *source;
   HRESULT hr = S_OK;
   if (source->cbFormat != 0) {

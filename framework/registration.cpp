@@ -41,8 +41,8 @@ HRESULT ToAnsi(LPCWSTR text, std::string& out) {
 
 // "CLSID\{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}".
 void ClassKeyName(REFCLSID clsid, char (&name)[kPathCapacity]) {
-  WCHAR text[39];
-  if (StringFromGUID2(clsid, text, 39) == 0) text[0] = 0;
+  WCHAR text[39] = {};
+  StringFromGUID2(clsid, text, 39);
   char narrow[39];
   for (int i = 0; i < 39; ++i) narrow[i] = static_cast<char>(text[i]);  // hex digits, braces, dashes
   wsprintfA(name, "CLSID\\%s", narrow);

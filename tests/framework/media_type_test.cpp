@@ -73,6 +73,10 @@ TEST(MediaType, CopyOwnsItsFormatBlockAndOwnerReference) {
     EXPECT_EQ(source.pbFormat[21], 21 * 7 + 1);
     FreeMediaType(copy);  // freeing twice is harmless
     EXPECT_EQ(owner.refs, 1);
+
+    EXPECT_EQ(CopyMediaType(&source, &source), S_OK);  // onto itself: nothing changes
+    EXPECT_EQ(source.pbFormat[21], 21 * 7 + 1);
+    EXPECT_EQ(owner.refs, 1);
   }
   EXPECT_EQ(owner.refs, 0);
 }
