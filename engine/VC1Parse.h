@@ -149,7 +149,8 @@ void SetFrameTiming(std::uint32_t microsecondsPerFrame);
 
 // Parse mode: output == nullptr; returns 1 when both start codes were found.
 // Rewrite mode: returns the header block's byte length (0 when a start code
-// is missing). Either way the store holds the decoded values.
+// is missing, or when the block does not fit in outputLength bytes; nothing is
+// ever written past outputLength). Either way the store holds the decoded values.
 std::uint32_t WalkHeaders(const std::uint8_t* input, std::uint32_t inputLength,
                           std::uint8_t* output, std::uint32_t outputLength, bool inject);
 
