@@ -373,6 +373,8 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
 #else
   const std::filesystem::path outputPath(effectiveNarrow);
 #endif
+  if (std::filesystem::equivalent(std::filesystem::path(names[0]), outputPath, ec))
+    return Error(effectiveShown + ": is INPUT itself; nothing written");
   if (!force && std::filesystem::exists(outputPath, ec))
     return Error(effectiveShown + ": already exists; use --force to overwrite it");
 

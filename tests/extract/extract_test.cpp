@@ -143,6 +143,11 @@ TEST(DravikExtract, RefusesAnExistingOutputUnlessForced) {
   EXPECT_EQ(refused.err, "dravik-extract: " + out + ": already exists; use --force to overwrite it\n");
   EXPECT_EQ(testdata::ReadFile(out), (Bytes{1, 2, 3}));
 
+  Outcome same = RunExtract(dir, {"--force", in, dir + "/./in.wmv"});
+  EXPECT_EQ(same.status, extract::kExitFailed);
+  EXPECT_EQ(same.err, "dravik-extract: " + dir + "/./in.wmv: is INPUT itself; nothing written\n");
+  EXPECT_EQ(testdata::ReadFile(in), SampleFile());
+
   Outcome forced = RunExtract(dir, {"--force", in, out});
   EXPECT_EQ(forced.status, extract::kExitOk) << forced.err;
   EXPECT_EQ(testdata::ReadFile(out), DravikWrites(dir, in, kFrames));
