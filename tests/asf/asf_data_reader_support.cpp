@@ -169,6 +169,11 @@ void Builder::AddStream(std::uint8_t number, bool video, const char* fourcc,
                        0x80}});
 }
 
+void Builder::EmbedInExtension(std::uint8_t number) {
+  for (Stream& st : streams_)
+    if (st.number == number) st.embedded = true;
+}
+
 void Builder::SetCodecData(std::uint8_t number, const Bytes& codecData) {
   for (Stream& s : streams_)
     if (s.number == number) s.codecData = codecData;
@@ -266,20 +271,6 @@ Bytes Builder::Build() const {
   Bytes extensionData;
   Bytes streamObjects;
   for (const Stream& s : streams_) {
-    Bytes x;
-    Put(x, 0, 8);  // start time
-    Put(x, 0, 8);  // end time
-    for (int i = 0; i < 6; ++i) Put(x, 0, 4);  // bit rates, buffers
-    Put(x, s.maxObjectSize, 4);
-    Put(x, 0, 4);  // flags
-    Put(x, s.number, 2);
-    Put(x, 0, 2);  // language
-    Put(x, s.timePerFrame, 8);
-    Put(x, 0, 2);  // names
-    Put(x, 0, 2);  // payload extension systems
-    Bytes xo = Object(kExtStreamProps, x);
-    extensionData.insert(extensionData.end(), xo.begin(), xo.end());
-
     Bytes typeData;
     if (s.video) {
       Put(typeData, 320, 4);
@@ -306,7 +297,23 @@ Bytes Builder::Build() const {
     Put(sp, 0, 4);  // reserved
     sp.insert(sp.end(), typeData.begin(), typeData.end());
     Bytes so = Object(kStreamProps, sp);
-    streamObjects.insert(streamObjects.end(), so.begin(), so.end());
+    Bytes x;
+    Put(x, 0, 8);  // start time
+    Put(x, 0, 8);  // end time
+    for (int i = 0; i < 6; ++i) Put(x, 0, 4);  // bit rates, buffers
+    Put(x, s.maxObjectSize, 4);
+    Put(x, 0, 4);  // flags
+    Put(x, s.number, 2);
+    Put(x, 0, 2);  // language
+    Put(x, s.timePerFrame, 8);
+    Put(x, 0, 2);  // names
+    Put(x, 0, 2);  // payload extension systems
+    // A stream hidden from the top level declares itself inside its
+    // extended properties.
+    if (s.embedded) x.insert(x.end(), so.begin(), so.end());
+    else streamObjects.insert(streamObjects.end(), so.begin(), so.end());
+    Bytes xo = Object(kExtStreamProps, x);
+    extensionData.insert(extensionData.end(), xo.begin(), xo.end());
   }
   Bytes ext(16, 0);  // reserved field 1
   Put(ext, 6, 2);

@@ -60,6 +60,8 @@ class Builder {
   // Replaces a video stream's codec data (by default a 320x240 sequence
   // header without display extension and an entry-point header).
   void SetCodecData(std::uint8_t number, const Bytes& codecData);
+  // Declares the stream inside its Extended Stream Properties Object only.
+  void EmbedInExtension(std::uint8_t number);
   // One packet of exactly the packet size (raw bytes are padded with zeros).
   void AddPacket(const Packet& packet);
   void AddRawPacket(const Bytes& bytes);
@@ -83,6 +85,7 @@ class Builder {
     std::uint32_t maxObjectSize;
     std::uint64_t timePerFrame;
     Bytes codecData;
+    bool embedded = false;
   };
   std::uint32_t packetSize_;
   std::vector<Stream> streams_;

@@ -237,6 +237,29 @@ TEST(AsfDataReader, ReportsStreamsAndLimitsFromTheHeader) {
   EXPECT_TRUE(reader.SelectStream(5));
 }
 
+TEST(AsfDataReader, FindsAStreamDeclaredInsideItsExtendedProperties) {
+  asftest::Builder b(256);
+  b.AddStream(1, false);
+  b.AddStream(4, true, "WVC1", 100, 400000);
+  b.EmbedInExtension(4);
+  b.AddFrame(4, 0, kB, true, 0, 200);
+  Bytes file = b.Build();
+  platform::MemoryReader in(file.data(), file.size());
+  AsfDataReader reader(in);
+  ASSERT_TRUE(reader.Open()) << reader.ErrorMessage();
+  const asf::AsfStreamInfo* s = reader.Info().Find(4);
+  ASSERT_NE(s, nullptr);
+  EXPECT_TRUE(s->inExtension);
+  EXPECT_EQ(s->compression, asf::kFourCcWvc1);
+  EXPECT_EQ(s->averageTimePerFrame, 400000u);
+  EXPECT_FALSE(reader.Info().Find(1)->inExtension);
+  // Its declared maximum object size (100) holds for its frames.
+  Read r = ReadBytes(file, 4);
+  EXPECT_EQ(r.frames.size(), 0u);
+  EXPECT_NE(r.error.find("media object of 300 bytes exceeds the limit of 100 bytes for stream 4"),
+            std::string::npos) << r.error;
+}
+
 // ---------------------------------------------------------------- malformed input
 
 struct BadCase {

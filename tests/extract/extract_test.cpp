@@ -199,6 +199,25 @@ TEST(DravikExtract, AnotherVideoStreamGetsItsOwnHeaders) {
   EXPECT_NE(testdata::ReadFile(out), reference);
 }
 
+TEST(DravikExtract, AStreamHiddenInTheHeaderExtensionGetsItsHeaders) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string hidden = dir + "/hidden.wmv", plain = dir + "/plain.wmv", out = dir + "/out.vc1";
+  for (bool embed : {true, false}) {
+    asftest::Builder b(128);
+    b.AddStream(1, false);
+    b.AddStream(4, true, "WVC1", 0, 400000);
+    if (embed) b.EmbedInExtension(4);
+    for (std::size_t i = 0; i < kFrames.size(); ++i)
+      b.AddFrame(4, static_cast<std::uint32_t>(i), kFrames[i], false, 0, 100);
+    WriteFile(embed ? hidden : plain, b.Build());
+  }
+  Outcome o = RunExtract(dir, {hidden, out});
+  EXPECT_EQ(o.status, extract::kExitOk);
+  EXPECT_EQ(o.err, "dravik-extract: stream 4 is not the first video stream; its headers were "
+                   "taken from its own Stream Properties\n");
+  EXPECT_EQ(testdata::ReadFile(out), DravikWrites(dir, plain, kFrames));
+}
+
 TEST(DravikExtract, InputProblemsAreReportedAndWriteNothing) {
   const std::string dir = testdata::ScratchDir();
   struct Row {
