@@ -1,6 +1,7 @@
 #include "asf_data_reader_support.h"
 
-#include <array>
+#include "asf_builder.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -118,32 +119,8 @@ void PutTyped(Bytes& b, std::uint64_t v, unsigned type) {
   static constexpr unsigned kWidth[4] = {0, 1, 2, 4};
   Put(b, v, kWidth[type & 3]);
 }
-using Guid = std::array<std::uint8_t, 16>;
-Guid MakeGuid(std::uint32_t a, std::uint16_t b, std::uint16_t c, std::array<std::uint8_t, 8> d) {
-  Guid g{};
-  for (int i = 0; i < 4; ++i) g[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(a >> (8 * i));
-  g[4] = static_cast<std::uint8_t>(b); g[5] = static_cast<std::uint8_t>(b >> 8);
-  g[6] = static_cast<std::uint8_t>(c); g[7] = static_cast<std::uint8_t>(c >> 8);
-  for (std::size_t i = 0; i < 8; ++i) g[8 + i] = d[i];
-  return g;
-}
-const Guid kHeader = MakeGuid(0x75B22630, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-const Guid kData = MakeGuid(0x75B22636, 0x668E, 0x11CF, {0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C});
-const Guid kFileProps = MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, {0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-const Guid kStreamProps = MakeGuid(0xB7DC0791, 0xA9B7, 0x11CF, {0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-const Guid kHeaderExt = MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, {0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65});
-const Guid kExtStreamProps = MakeGuid(0x14E6A5CB, 0xC672, 0x4332, {0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A});
-const Guid kVideo = MakeGuid(0xBC19EFC0, 0x5B4D, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B});
-const Guid kAudio = MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B});
-const Guid kNoErrorCorrection = MakeGuid(0x20FB5700, 0x5B55, 0x11CF, {0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B});
-
-// An object: identifier, 64-bit size (header included), body.
-Bytes Object(const Guid& id, const Bytes& body) {
-  Bytes o(id.begin(), id.end());
-  Put(o, body.size() + 24, 8);
-  o.insert(o.end(), body.begin(), body.end());
-  return o;
-}
+const asf::Guid kFileProperties = asf::MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE4, 0x00C00C205365);
+const asf::Guid kDataObject = asf::MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6C);
 }  // namespace
 
 Bytes Replicated(std::uint32_t objectSize, std::uint32_t time) {
@@ -268,71 +245,27 @@ Bytes Builder::Build() const {
   Put(fileProps, maxPacketSize ? maxPacketSize : packetSize_, 4);
   Put(fileProps, 1000000, 4);
 
-  Bytes extensionData;
-  Bytes streamObjects;
+  std::vector<Bytes> objects{asfbuild::Object(kFileProperties, fileProps)};
+  std::vector<Bytes> extensions;
   for (const Stream& s : streams_) {
-    Bytes typeData;
-    if (s.video) {
-      Put(typeData, 320, 4);
-      Put(typeData, 240, 4);
-      typeData.push_back(2);
-      Put(typeData, 40, 2);
-      Put(typeData, 40, 4);  // bitmap header size
-      Put(typeData, 320, 4);
-      Put(typeData, 240, 4);
-      Put(typeData, 1, 2);
-      Put(typeData, 24, 2);
-      for (int i = 0; i < 4; ++i) typeData.push_back(static_cast<std::uint8_t>(s.fourcc[static_cast<std::size_t>(i)]));
-      for (int i = 0; i < 5; ++i) Put(typeData, 0, 4);
-      typeData.insert(typeData.end(), s.codecData.begin(), s.codecData.end());
-    } else {
-      typeData.assign(18, 0);
-    }
-    Bytes sp(s.video ? kVideo.begin() : kAudio.begin(), s.video ? kVideo.end() : kAudio.end());
-    sp.insert(sp.end(), kNoErrorCorrection.begin(), kNoErrorCorrection.end());
-    Put(sp, 0, 8);  // time offset
-    Put(sp, typeData.size(), 4);
-    Put(sp, 0, 4);  // error correction data length
-    Put(sp, s.number, 2);
-    Put(sp, 0, 4);  // reserved
-    sp.insert(sp.end(), typeData.begin(), typeData.end());
-    Bytes so = Object(kStreamProps, sp);
-    Bytes x;
-    Put(x, 0, 8);  // start time
-    Put(x, 0, 8);  // end time
-    for (int i = 0; i < 6; ++i) Put(x, 0, 4);  // bit rates, buffers
-    Put(x, s.maxObjectSize, 4);
-    Put(x, 0, 4);  // flags
-    Put(x, s.number, 2);
-    Put(x, 0, 2);  // language
-    Put(x, s.timePerFrame, 8);
-    Put(x, 0, 2);  // names
-    Put(x, 0, 2);  // payload extension systems
+    Bytes so = s.video ? asfbuild::VideoStreamProperties({s.codecData, s.fourcc, s.number})
+                       : asfbuild::AudioStreamProperties(s.number);
+    Bytes x = asfbuild::ExtendedStreamProperties(s.number, s.timePerFrame);
+    asfbuild::PatchLe(x, 64, s.maxObjectSize, 4);
     // A stream hidden from the top level declares itself inside its
     // extended properties.
-    if (s.embedded) x.insert(x.end(), so.begin(), so.end());
-    else streamObjects.insert(streamObjects.end(), so.begin(), so.end());
-    Bytes xo = Object(kExtStreamProps, x);
-    extensionData.insert(extensionData.end(), xo.begin(), xo.end());
+    if (s.embedded) {
+      x.insert(x.end(), so.begin(), so.end());
+      asfbuild::SetObjectSize(x, x.size());
+    } else {
+      objects.push_back(so);
+    }
+    extensions.push_back(x);
   }
-  Bytes ext(16, 0);  // reserved field 1
-  Put(ext, 6, 2);
-  Put(ext, extensionData.size(), 4);
-  ext.insert(ext.end(), extensionData.begin(), extensionData.end());
+  objects.insert(objects.begin() + 1, asfbuild::HeaderExtension(extensions));
+  Bytes file = asfbuild::HeaderObject(objects);
 
-  Bytes headerBody;
-  Put(headerBody, 2 + streams_.size(), 4);
-  headerBody.push_back(1);
-  headerBody.push_back(2);
-  for (const Bytes& o : {Object(kFileProps, fileProps), Object(kHeaderExt, ext)})
-    headerBody.insert(headerBody.end(), o.begin(), o.end());
-  headerBody.insert(headerBody.end(), streamObjects.begin(), streamObjects.end());
-  // The header object's fixed part is 30 bytes: 24 + count 4 + reserved 2.
-  Bytes file(kHeader.begin(), kHeader.end());
-  Put(file, headerBody.size() + 24, 8);
-  file.insert(file.end(), headerBody.begin(), headerBody.end());
-
-  file.insert(file.end(), kData.begin(), kData.end());
+  file.insert(file.end(), kDataObject.bytes, kDataObject.bytes + 16);
   Put(file, dataObjectSize >= 0 ? static_cast<std::uint64_t>(dataObjectSize) : packets_.size() + 50, 8);
   file.insert(file.end(), 16, 0x11);  // file id
   Put(file, packets_.size() / packetSize_, 8);
