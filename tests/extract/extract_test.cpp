@@ -267,6 +267,27 @@ TEST(DravikExtract, TruncatedInputKeepsTheFramesWrittenAndFails) {
   EXPECT_EQ(testdata::ReadFile(out), DravikWrites(dir, whole, first4));
 }
 
+TEST(DravikExtract, AFullDiskStopsWithTheWritersWarning) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs /dev/full";
+#else
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  if (!full) GTEST_SKIP() << "no /dev/full here";
+  std::fclose(full);
+  const std::string dir = testdata::ScratchDir();
+  const std::string in = dir + "/in.wmv";
+  WriteFile(in, SampleFile());
+  Outcome o = RunExtract(dir, {"--force", in, "/dev/full"});
+  EXPECT_EQ(o.status, extract::kExitFailed);
+  EXPECT_EQ(o.err, std::string("dravik-extract: warning: ") + dravik::kDiskFullCaption +
+                       ": The disk containing output file has run out of space, so Dravik filter "
+                       "has been stopped.\n\nYou must set a new Dravik file name or restart the "
+                       "graph to clear this filter error.\n"
+                       "dravik-extract: /dev/full: writing frame 0 failed: the disk is full "
+                       "(0x80070070)\n");
+#endif
+}
+
 TEST(DravikExtract, RealFilesComeOutAsTheWriterCoreWritesTheirFrames) {
   VC1_REQUIRE_TESTDATA();
   const std::string dir = testdata::ScratchDir();
