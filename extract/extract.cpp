@@ -386,33 +386,35 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
       return Error(effectiveShown + ": cannot create: " + Describe(hr));
     return Error(effectiveShown + ": already exists; use --force to overwrite it");
   }
+  // Without usable headers nothing is written, and the empty file the core
+  // has just created goes again.
+  auto abandon = [&](const std::string& message) {
+    core.CloseOutputFile();
+    std::filesystem::remove(outputPath, ec);
+    return Error(message);
+  };
   const std::vector<std::uint8_t>& header = reader.HeaderBytes();
   if (!CapturedStream(core, header, *chosen)) {
     // The capture took another stream's headers (or none): show it the
     // chosen stream alone.
     std::string tempName;
     std::filesystem::path tempPath;
-    if (!WriteTemporary(OneStreamHeader(header, *chosen), &tempName, &tempPath)) {
-      core.CloseOutputFile();
-      return Error("cannot write a temporary file for the header capture; nothing written");
-    }
+    if (!WriteTemporary(OneStreamHeader(header, *chosen), &tempName, &tempPath))
+      return abandon("cannot write a temporary file for the header capture; nothing written");
     answers.SetInput(tempName);
     core.CaptureStreamHeaders();
     std::filesystem::remove(tempPath, ec);
-    if (core.CodecDataLength() == 0 || !CapturedStream(core, header, *chosen)) {
-      core.CloseOutputFile();
-      return Error(inputShown + ": the header capture found no codec data for stream " +
-                   std::to_string(chosen->number) + " (it has " +
-                   std::to_string(chosen->codecDataSize) + " bytes of it); nothing written");
-    }
+    if (core.CodecDataLength() == 0 || !CapturedStream(core, header, *chosen))
+      return abandon(inputShown + ": the header capture found no codec data for stream " +
+                     std::to_string(chosen->number) + " (it has " +
+                     std::to_string(chosen->codecDataSize) + " bytes of it); nothing written");
     std::fprintf(err_, "%s: stream %u is not the first video stream; its headers were taken "
                  "from its own Stream Properties\n", kProgram, chosen->number);
   }
-  if (core.HeaderBlockLength() == 0) {
-    core.CloseOutputFile();
-    return Error(inputShown + ": stream " + std::to_string(chosen->number) +
-                 " has no sequence header and entry-point header in its codec data; nothing written");
-  }
+  if (core.HeaderBlockLength() == 0)
+    return abandon(inputShown + ": stream " + std::to_string(chosen->number) +
+                   " has no sequence header and entry-point header in its codec data; nothing "
+                   "written");
 
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();

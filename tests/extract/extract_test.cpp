@@ -218,6 +218,14 @@ TEST(DravikExtract, AStreamHiddenInTheHeaderExtensionGetsItsHeaders) {
   EXPECT_EQ(testdata::ReadFile(out), DravikWrites(dir, plain, kFrames));
 }
 
+Bytes NoHeaders(const Bytes& codecData = {0x25, 1, 2, 3, 4, 5, 6, 7}) {
+  asftest::Builder b(128);
+  b.AddStream(2, true);
+  b.SetCodecData(2, codecData);
+  b.AddFrame(2, 0, kFrames[0], true, 0, 100);
+  return b.Build();
+}
+
 TEST(DravikExtract, InputProblemsAreReportedAndWriteNothing) {
   const std::string dir = testdata::ScratchDir();
   struct Row {
@@ -236,6 +244,10 @@ TEST(DravikExtract, InputProblemsAreReportedAndWriteNothing) {
       {"audio stream chosen", SampleFile(), {"--stream", "1"}, "stream 1 is an audio stream, not WVC1"},
       {"absent stream chosen", SampleFile(), {"--stream", "9"}, "there is no stream 9"},
       {"WMV3 stream chosen", SampleFile("WMV3"), {"--stream", "3"}, "stream 3 is a WMV3 video stream, not WVC1"},
+      {"codec data without headers", NoHeaders(), {},
+       "stream 2 has no sequence header and entry-point header in its codec data; nothing written"},
+      {"no codec data", NoHeaders({}), {},
+       "the header capture found no codec data for stream 2 (it has 0 bytes of it); nothing written"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -247,7 +259,9 @@ TEST(DravikExtract, InputProblemsAreReportedAndWriteNothing) {
     Outcome o = RunExtract(dir, args);
     EXPECT_EQ(o.status, extract::kExitFailed);
     EXPECT_EQ(o.err, "dravik-extract: " + in + ": " + r.message + "\n");
-    EXPECT_TRUE(testdata::ReadFile(out).empty());
+    std::FILE* left = std::fopen(out.c_str(), "rb");
+    EXPECT_EQ(left, nullptr) << "output left behind";
+    if (left) std::fclose(left);
   }
 }
 
