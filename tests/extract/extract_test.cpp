@@ -359,6 +359,22 @@ std::string KestrineReport(const std::string& path) {
 }
 #endif
 
+TEST(DravikExtract, KestrineSeesTheInjectedFrameRate) {
+#ifdef _WIN32
+  GTEST_SKIP() << "runs the programs natively only";
+#else
+  const std::string dir = testdata::ScratchDir();
+  const std::string in = dir + "/in.wmv", out = dir + "/out.vc1";
+  WriteFile(in, SampleFile());  // no display extension, 40 ms per frame
+  ASSERT_EQ(RunExtract(dir, {in, out}).status, extract::kExitOk);
+  std::string before = KestrineReport(in), after = KestrineReport(out);
+  ASSERT_NE(before.find("DISPLAY_EXT: 0\n"), std::string::npos) << before;
+  EXPECT_EQ(after.substr(0, after.find("DISPLAY_EXT")), before.substr(0, before.find("DISPLAY_EXT")));
+  EXPECT_NE(after.find("DISPLAY_EXT: 1\n"), std::string::npos) << after;
+  EXPECT_NE(after.find("25.000 FPS"), std::string::npos) << after;
+#endif
+}
+
 TEST(DravikExtract, RealFilesDecodeToTheSamePicturesAndHeaders) {
 #ifdef _WIN32
   GTEST_SKIP() << "the FFmpeg checks run natively only";
