@@ -5,29 +5,10 @@ length, flags). Run it from anywhere; it rewrites the hand-made files of
 corpus/ and keeps the minimised-* files that fuzzing runs contributed."""
 import pathlib
 import struct
+import sys
 
-
-class Bits:
-    def __init__(self):
-        self.bits = []
-
-    def put(self, width, value):
-        for i in reversed(range(width)):
-            self.bits.append((value >> i) & 1)
-
-    def trailing(self):
-        self.put(1, 1)
-        while len(self.bits) % 8:
-            self.bits.append(0)
-
-    def bytes(self):
-        out = bytearray()
-        for i in range(0, len(self.bits), 8):
-            b = 0
-            for bit in self.bits[i:i + 8]:
-                b = (b << 1) | bit
-            out.append(b)
-        return bytes(out)
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "samples"))
+from vc1_bits import Bits  # noqa: E402
 
 
 def stream(display=True, aspect=1, fr_ind=0, color=True, hrd=2, ext_mv=1,
