@@ -28,11 +28,6 @@ std::uint64_t U64(const ByteSpan& s, std::size_t at) {
   return v;
 }
 
-constexpr Guid kDataObject = MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6C);
-constexpr Guid kFilePropertiesObject =
-    MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE4, 0x00C00C205365);
-constexpr Guid kAudioMedia = MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD, 0x00805F5C442B);
-
 constexpr std::uint32_t kObjectHeader = 24;
 constexpr std::uint32_t kHeaderObjectFixed = 30;
 constexpr std::uint32_t kDataObjectHeader = 50;

@@ -43,6 +43,12 @@ inline constexpr Guid kHeaderExtensionObject =
     MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, 0x8EE3, 0x00C00C205365);
 inline constexpr Guid kExtendedStreamPropertiesObject =
     MakeGuid(0x14E6A5CB, 0xC672, 0x4332, 0x8399, 0xA96952065B5A);
+inline constexpr Guid kFilePropertiesObject =
+    MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE4, 0x00C00C205365);
+inline constexpr Guid kAudioMedia =
+    MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD, 0x00805F5C442B);
+inline constexpr Guid kDataObject =
+    MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6C);
 
 // The binary form's first byte, checked here so that a slip in MakeGuid
 // cannot go unnoticed: the Header Object starts 30 26 B2 75 8E 66 CF 11.

@@ -4,6 +4,17 @@
 
 namespace platform {
 
+File::~File() { Close(); }
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = InvalidHandle(); }
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = InvalidHandle();
+  }
+  return *this;
+}
+
 bool File::WriteAll(const void* src, std::uint32_t size) {
   const auto* p = static_cast<const std::uint8_t*>(src);
   while (size > 0) {

@@ -43,17 +43,6 @@ int OpenExisting(const char* name) {
 std::uint32_t LastSystemError() { return t_lastError; }
 void SetLastSystemError(std::uint32_t error) { t_lastError = error; }
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = InvalidHandle(); }
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = InvalidHandle();
-  }
-  return *this;
-}
-
 File File::OpenExclusiveRead(const NativeChar* name) { return File(OpenExisting(name)); }
 File File::OpenSharedRead(const char* name) { return File(OpenExisting(name)); }
 

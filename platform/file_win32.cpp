@@ -7,17 +7,6 @@ namespace platform {
 std::uint32_t LastSystemError() { return ::GetLastError(); }
 void SetLastSystemError(std::uint32_t error) { ::SetLastError(error); }
 
-File::~File() { Close(); }
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = InvalidHandle(); }
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = InvalidHandle();
-  }
-  return *this;
-}
-
 File File::OpenExclusiveRead(const NativeChar* name) {
   return File(::CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
 }

@@ -3,7 +3,7 @@
 namespace asfbuild {
 
 namespace {
-constexpr asf::Guid kAudioMedia = asf::MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD, 0x00805F5C442B);
+constexpr const asf::Guid& kAudioMedia = asf::kAudioMedia;
 constexpr asf::Guid kReserved1 = asf::MakeGuid(0xABD3D211, 0xA9BA, 0x11CF, 0x8EE6, 0x00C00C205365);
 
 Bytes GuidBytes(const asf::Guid& id) { return Bytes(id.bytes, id.bytes + sizeof id.bytes); }

@@ -119,8 +119,8 @@ void PutTyped(Bytes& b, std::uint64_t v, unsigned type) {
   static constexpr unsigned kWidth[4] = {0, 1, 2, 4};
   Put(b, v, kWidth[type & 3]);
 }
-const asf::Guid kFileProperties = asf::MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE4, 0x00C00C205365);
-const asf::Guid kDataObject = asf::MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6C);
+const asf::Guid& kFileProperties = asf::kFilePropertiesObject;
+const asf::Guid& kDataObject = asf::kDataObject;
 }  // namespace
 
 Bytes Replicated(std::uint32_t objectSize, std::uint32_t time) {
