@@ -1,6 +1,6 @@
 #include "asf_data_reader_support.h"
 
-#include "asf_builder.h"
+#include "asf_file_builder.h"
 
 #include <cstdio>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "asf_builder.h"
+#include "asf_file_builder.h"
 #include "test_data.h"
 
 namespace {

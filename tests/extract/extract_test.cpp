@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "asf/asf_data_reader.h"
@@ -15,14 +14,10 @@
 namespace {
 
 using asftest::Bytes;
+using testdata::WriteFile;
 
 platform::NativeString Native(const std::string& s) { return platform::NativeString(s.begin(), s.end()); }
 std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 struct Outcome {
   int status;

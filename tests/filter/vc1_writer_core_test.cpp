@@ -21,17 +21,23 @@
 #include <unistd.h>
 #endif
 
+#include "asf_file_builder.h"
 #include "test_data.h"
-#include "writer_test_support.h"
+#include "vc1_stream_builder.h"
 
 namespace {
 
 using dravik::HResult;
 using dravik::Vc1WriterCore;
 using platform::ScriptedUserInterface;
-using writertest::Bytes;
-using writertest::Join;
-using writertest::Wide;
+using asfbuild::Bytes;
+
+Bytes Join(std::initializer_list<Bytes> parts) { return asfbuild::Concat(parts); }
+std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+Bytes PlainHeaders(bool interlace = false) {
+  return vc1build::Encode(vc1build::PlainHeaders(320, 240, interlace)).bytes;
+}
 
 const Bytes kStartCode = {0x00, 0x00, 0x01, 0x0D};
 
@@ -68,26 +74,29 @@ struct Writer {
   }
 };
 
-std::string MakeAsf(const std::string& dir, const std::string& name, const writertest::AsfOptions& o) {
+struct AsfOptions {
+  bool video = true;                    // false: an audio stream only
+  Bytes codecData;                      // the video stream's codec-specific data
+  std::uint64_t timePerFrame100ns = 0;  // 0: no Extended Stream Properties
+};
+
+// Stream 1 alone, then something of a data object behind the header.
+std::string MakeAsf(const std::string& dir, const std::string& name, const AsfOptions& o) {
+  std::vector<Bytes> objects{o.video ? asfbuild::VideoStreamProperties({o.codecData, "WVC1", 1, 320, 240})
+                                     : asfbuild::AudioStreamProperties(1)};
+  if (o.timePerFrame100ns != 0)
+    objects.push_back(asfbuild::HeaderExtension({asfbuild::ExtendedStreamProperties(1, o.timePerFrame100ns)}));
   std::string path = dir + "/" + name;
-  EXPECT_TRUE(writertest::WriteFile(path, writertest::AsfFile(o)));
+  EXPECT_TRUE(testdata::WriteFile(path, asfbuild::HeaderObject(objects, 64)));
   return path;
 }
 
 std::string ProgressiveAsf(const std::string& dir, std::uint64_t timePerFrame100ns = 400000) {
-  writertest::AsfOptions o;
-  o.codecData = Join({{0x25}, writertest::SequenceAndEntryPoint({})});
-  o.timePerFrame100ns = timePerFrame100ns;
-  return MakeAsf(dir, "progressive.wmv", o);
+  return MakeAsf(dir, "progressive.wmv", {true, Join({{0x25}, PlainHeaders()}), timePerFrame100ns});
 }
 
 std::string InterlacedAsf(const std::string& dir) {
-  writertest::SequenceOptions s;
-  s.interlace = true;
-  writertest::AsfOptions o;
-  o.codecData = writertest::SequenceAndEntryPoint(s);
-  o.timePerFrame100ns = 333667;
-  return MakeAsf(dir, "interlaced.wmv", o);
+  return MakeAsf(dir, "interlaced.wmv", {true, PlainHeaders(true), 333667});
 }
 
 // ------------------------------------------------------------ result codes
@@ -210,7 +219,7 @@ TEST(WriterCore, ExistingFileIsReplacedOnlyAfterOk) {
   std::string dir = testdata::ScratchDir();
   std::string out = dir + "/exists.vc1";
   const Bytes old = {1, 2, 3};
-  ASSERT_TRUE(writertest::WriteFile(out, old));
+  ASSERT_TRUE(testdata::WriteFile(out, old));
 
   Writer cancel;
   ASSERT_EQ(cancel.core.SetOutputFileName(Wide(out).c_str()), dravik::kS_OK);
@@ -298,7 +307,7 @@ TEST(WriterCore, HeaderBlockGoesBeforeEveryIPictureOnly) {
 
 TEST(WriterCore, CodecDataWithoutStartCodesGivesAnEmptyBlock) {
   std::string dir = testdata::ScratchDir();
-  writertest::AsfOptions o;
+  AsfOptions o;
   o.codecData = {0x25, 0x01, 0x02, 0x03, 0x04};
   Writer w;
   std::string out = dir + "/out.vc1";
@@ -314,7 +323,7 @@ TEST(WriterCore, CodecDataWithoutStartCodesGivesAnEmptyBlock) {
 
 TEST(WriterCore, FilesWithoutVideoCodecDataCaptureNothing) {
   std::string dir = testdata::ScratchDir();
-  writertest::AsfOptions audio;
+  AsfOptions audio;
   audio.video = false;
   audio.timePerFrame100ns = 400000;
   Writer w;
@@ -323,7 +332,7 @@ TEST(WriterCore, FilesWithoutVideoCodecDataCaptureNothing) {
   EXPECT_EQ(w.core.HeaderBlockLength(), 0u);
   // Not an ASF file at all.
   std::string es = dir + "/plain.vc1";
-  ASSERT_TRUE(writertest::WriteFile(es, writertest::SequenceAndEntryPoint({})));
+  ASSERT_TRUE(testdata::WriteFile(es, PlainHeaders()));
   EXPECT_FALSE(w.Capture(es));
   EXPECT_EQ(w.core.HeaderBlockLength(), 0u);
 }
@@ -356,7 +365,7 @@ TEST(WriterCore, ACaptureThatOpensNoFileKeepsTheEarlierBlock) {
   EXPECT_EQ(testdata::ReadFile(out), Join({block, kStartCode, {0xC1}}));
 
   // A capture that opens a file replaces everything, also with nothing.
-  writertest::AsfOptions audio;
+  AsfOptions audio;
   audio.video = false;
   EXPECT_FALSE(w.Capture(MakeAsf(dir, "audio.wma", audio)));
   EXPECT_EQ(w.core.HeaderBlockLength(), 0u);
@@ -462,7 +471,7 @@ TEST(WriterCore, CapturesFromEachRealWmv) {
 TEST(WriterCore, CapturesInterlacedHeadersFromARealStream) {
   VC1_REQUIRE_TESTDATA();
   std::string dir = testdata::ScratchDir();
-  writertest::AsfOptions o;
+  AsfOptions o;
   o.codecData = Join({{0x25}, testdata::ReadFile(testdata::Path("es/gst_vc1parser_1080i_headers.vc1"))});
   ASSERT_GT(o.codecData.size(), 1u);
   Writer w;

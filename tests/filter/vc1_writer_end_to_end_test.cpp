@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include "test_data.h"
-#include "writer_test_support.h"
 
 namespace {
 
@@ -78,9 +77,9 @@ TEST(WriterEndToEnd, RealWmvFramesDecodeLikeTheWmv) {
     dravik::Vc1WriterCore core(ui, &ThrowAwayStop, nullptr);
     std::string out = dir + "/out.vc1";
     ui.Choose(wmv);
-    ASSERT_EQ(core.SetFileName(writertest::Wide(out).c_str()), dravik::kS_OK);
+    ASSERT_EQ(core.SetFileName(std::wstring(out.begin(), out.end()).c_str()), dravik::kS_OK);
     for (const std::string& f : frames) {
-      writertest::Bytes payload = testdata::ReadFile(f);
+      std::vector<std::uint8_t> payload = testdata::ReadFile(f);
       platform::ScopedLock lock(core.ReceiveLock());
       ASSERT_EQ(core.WriteFrame(payload.data(), static_cast<std::uint32_t>(payload.size())),
                 dravik::kS_OK);

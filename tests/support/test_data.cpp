@@ -38,6 +38,13 @@ std::vector<std::uint8_t> ReadFile(const std::string& path) {
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;

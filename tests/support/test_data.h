@@ -21,6 +21,8 @@ std::string SamplesDir();
 std::string Path(const std::string& relative);
 // Whole file, or an empty vector when it cannot be read.
 std::vector<std::uint8_t> ReadFile(const std::string& path);
+// Whole file written (replaced); false when it could not be written.
+bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Whole text file with every "\r\n" turned into "\n" (Wine's console adds \r).
 std::string ReadText(const std::string& path);
 // The files in Dir()/sub whose names end in suffix, sorted, full paths.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "asf_builder.h"
+#include "asf_file_builder.h"
 #include "test_data.h"
 
 namespace {
@@ -63,8 +63,7 @@ Outcome RunOn(const std::string& path) { return RunKestrine({Native(path)}); }
 
 std::string WriteScratch(const std::string& name, const Bytes& bytes) {
   std::string path = testdata::ScratchDir() + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  EXPECT_TRUE(testdata::WriteFile(path, bytes));
   return path;
 }
 

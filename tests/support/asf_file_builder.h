@@ -27,6 +27,8 @@ struct Video {
   Bytes codecData;
   std::string fourcc = "WVC1";
   std::uint16_t streamNumber = 2;
+  std::uint32_t width = 512;
+  std::uint32_t height = 288;
 };
 // A video Stream Properties Object whose type-specific data is the 11-byte
 // video header, a 40-byte bitmap header and `codecData`.

@@ -1,4 +1,4 @@
-#include "asf_builder.h"
+#include "asf_file_builder.h"
 
 namespace asfbuild {
 
@@ -46,13 +46,13 @@ void SetObjectSize(Bytes& object, std::uint64_t size) { PatchLe(object, 16, size
 
 Bytes VideoStreamProperties(const Video& video) {
   Bytes ts;
-  PutLe(ts, 512, 4);  // encoded width
-  PutLe(ts, 288, 4);  // encoded height
+  PutLe(ts, video.width, 4);  // encoded width
+  PutLe(ts, video.height, 4);  // encoded height
   PutLe(ts, 2, 1);    // reserved flags
   PutLe(ts, 40 + video.codecData.size(), 2);
   PutLe(ts, 40 + video.codecData.size(), 4);  // bitmap header size
-  PutLe(ts, 512, 4);
-  PutLe(ts, 288, 4);
+  PutLe(ts, video.width, 4);
+  PutLe(ts, video.height, 4);
   PutLe(ts, 1, 2);   // planes
   PutLe(ts, 24, 2);  // bit count
   for (std::size_t i = 0; i < 4; ++i)
