@@ -109,6 +109,12 @@ std::string ShellQuote(const std::string& s) {
   return q + "'";
 }
 
+std::uint8_t FirstWvc1Stream(const asf::AsfFileInfo& info) {
+  for (const auto& s : info.streams)
+    if (s.isVideo && s.compression == asf::kFourCcWvc1) return s.number;
+  return 0;
+}
+
 // ---------------------------------------------------------------- builder
 
 namespace {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "asf/asf_data_reader.h"
+
 namespace asftest {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -18,6 +20,9 @@ bool RunCommand(const std::string& command, std::string* output);
 // True when `ffmpeg` and `ffprobe` answer on this machine (never on Windows).
 bool HaveFfmpeg();
 std::string ShellQuote(const std::string& s);
+
+// Number of the first WVC1 video stream, 0 when there is none.
+std::uint8_t FirstWvc1Stream(const asf::AsfFileInfo& info);
 
 struct Payload {
   std::uint8_t stream = 1;

@@ -12,6 +12,7 @@ namespace {
 using asf::AsfDataReader;
 using asf::AsfFrame;
 using asftest::Bytes;
+using asftest::FirstWvc1Stream;
 using asftest::Packet;
 using asftest::Payload;
 
@@ -549,12 +550,6 @@ std::vector<OraclePacket> FfmpegPackets(const std::string& path) {
   }
   if (i != out.size()) out.clear();
   return out;
-}
-
-std::uint8_t FirstWvc1Stream(const asf::AsfFileInfo& info) {
-  for (const auto& s : info.streams)
-    if (s.isVideo && s.compression == asf::kFourCcWvc1) return s.number;
-  return 0;
 }
 
 TEST(AsfDataReader, RealFilesMatchFfmpegPacketForPacket) {

@@ -308,10 +308,7 @@ TEST(DravikExtract, RealFilesComeOutAsTheWriterCoreWritesTheirFrames) {
     platform::MemoryReader in(file.data(), file.size());
     asf::AsfDataReader reader(in);
     ASSERT_TRUE(reader.Open());
-    std::uint8_t stream = 0;
-    for (const auto& s : reader.Info().streams)
-      if (s.isVideo && s.compression == asf::kFourCcWvc1 && stream == 0) stream = s.number;
-    ASSERT_TRUE(reader.SelectStream(stream));
+    ASSERT_TRUE(reader.SelectStream(asftest::FirstWvc1Stream(reader.Info())));
     std::vector<Bytes> frames;
     asf::AsfFrame f;
     while (reader.Next(&f) == asf::AsfDataReader::Status::kFrame) frames.emplace_back(f.data, f.data + f.size);

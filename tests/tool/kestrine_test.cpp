@@ -173,25 +173,16 @@ TEST(Kestrine, OpensAndPrintsAWideName) {
 
 TEST(Kestrine, HostileAsfHeadersFallBackOrReport) {
   const Bytes good = AsfWith(asfbuild::LeadingByteCodecData(), "WVC1", {});
-  auto sized = [&](std::uint64_t size) {
+  auto patched = [&](std::size_t offset, std::uint64_t value, int bytes) {
     Bytes b = good;
-    asfbuild::SetObjectSize(b, size);
+    asfbuild::PatchLe(b, offset, value, bytes);
     return b;
   };
-  auto counted = [&](std::uint32_t count) {
-    Bytes b = good;
-    asfbuild::PatchLe(b, asfbuild::kHeaderCountOffset, count, 4);
-    return b;
-  };
-  auto objectSized = [&](std::uint64_t size) {
-    Bytes b = good;
-    asfbuild::PatchLe(b, asfbuild::kHeaderFixedSize + 16, size, 8);
-    return b;
-  };
+  auto sized = [&](std::uint64_t size) { return patched(16, size, 8); };
+  auto counted = [&](std::uint32_t count) { return patched(asfbuild::kHeaderCountOffset, count, 4); };
+  auto objectSized = [&](std::uint64_t size) { return patched(asfbuild::kHeaderFixedSize + 16, size, 8); };
   auto lengthOf = [&](std::uint32_t length) {
-    Bytes b = good;
-    asfbuild::PatchLe(b, asfbuild::kHeaderFixedSize + asfbuild::kTypeSpecificLengthOffset, length, 4);
-    return b;
+    return patched(asfbuild::kHeaderFixedSize + asfbuild::kTypeSpecificLengthOffset, length, 4);
   };
   // A refused header sends the whole file to the elementary-stream search,
   // which then finds the codec data's start codes among the header bytes.
