@@ -37,3 +37,14 @@ function(vc1_add_test name)
     ENVIRONMENT "VC1_TESTDATA_DIR=${VC1_TESTDATA_DIR};VC1_SAMPLES_DIR=${VC1_SAMPLES_DIR}"
     TIMEOUT 600)
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt (one
+# benchmark or fuzz target each), so a new one needs no edit here.
+function(vc1_add_subfolders)
+  file(GLOB dirs LIST_DIRECTORIES true "${CMAKE_CURRENT_SOURCE_DIR}/*")
+  foreach(dir IN LISTS dirs)
+    if(IS_DIRECTORY "${dir}" AND EXISTS "${dir}/CMakeLists.txt")
+      add_subdirectory("${dir}")
+    endif()
+  endforeach()
+endfunction()
