@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <atomic>
 #include <cstddef>
 
 #include "framework/com_object.h"
@@ -36,7 +37,8 @@ class CountingUnknown : public IUnknown {
 // was destroyed so double deletion is caught.
 class TestObject : public CUnknown, public IPersist {
  public:
-  static inline int destroyed = 0;
+  // Atomic: the concurrency test destroys objects on several threads at once.
+  static inline std::atomic<int> destroyed{0};
   static inline const CLSID kClassId = {
       0x5d1c8e21, 0x7a43, 0x4b0e, {0x9f, 0x52, 0x11, 0x60, 0x2a, 0x3b, 0x4c, 0x5d}};
 
