@@ -318,7 +318,7 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
   platform::File file = platform::File::OpenSharedRead(input.c_str());
   if (!file.IsOpen())
     return Error(inputShown + ": cannot open: " +
-                 Describe(dravik::FailureFromWin32(platform::LastSystemError())));
+                 Describe(platform::FailureFromWin32(platform::LastSystemError())));
   const std::int64_t inputSize = file.Size();
   asf::AsfDataReader reader(file);
   if (!reader.Open()) return Error(inputShown + ": " + reader.ErrorMessage());
@@ -351,7 +351,7 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
   if (hr == dravik::kBareFilenameTooLong)
     return Error(outputShown + ": the name is longer than " +
                  std::to_string(dravik::MAX_NAME_LENGTH) + " characters");
-  if (hr != dravik::kS_OK) return Error(outputShown + ": " + Describe(hr));
+  if (hr != platform::kOk) return Error(outputShown + ": " + Describe(hr));
   std::wstring effective;
   core.GetOutputFileName(&effective);
   std::string effectiveNarrow;
@@ -426,11 +426,11 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
   int result = kExitOk;
   while ((status = reader.Next(&frame)) == asf::AsfDataReader::Status::kFrame) {
     hr = core.WriteFrame(frame.data, frame.size);
-    if (hr != dravik::kS_OK) {
+    if (hr != platform::kOk) {
       if (progressShown) std::fputc('\n', err_);
       progressShown = false;
       result = Error(effectiveShown + ": writing frame " + std::to_string(frames) + " failed: " +
-                     (hr == dravik::kS_FALSE ? std::string("the file was closed") : Describe(hr)));
+                     (hr == platform::kFalse ? std::string("the file was closed") : Describe(hr)));
       break;
     }
     ++frames;

@@ -24,7 +24,7 @@ platform::RecursiveLock& Vc1WriterCore::HeaderEngineLock() {
 }
 
 HResult Vc1WriterCore::SetOutputFileName(const wchar_t* name) {
-  if (name == nullptr) return kE_POINTER;
+  if (name == nullptr) return platform::kInvalidPointer;
   std::size_t length = std::char_traits<wchar_t>::length(name);
   if (length > MAX_NAME_LENGTH) return kBareFilenameTooLong;
   platform::ScopedLock lock(filterLock_);
@@ -33,22 +33,22 @@ HResult Vc1WriterCore::SetOutputFileName(const wchar_t* name) {
   } catch (const std::bad_alloc&) {
     outputFileName_.clear();
     hasOutputFileName_ = false;
-    return kE_OUTOFMEMORY;
+    return platform::kOutOfMemory;
   }
   hasOutputFileName_ = true;
   // Only lower case, and never the whole name: ".asf" itself and "x.ASF" stay.
   static constexpr wchar_t kAsf[] = L".asf";
   if (length > 4 && outputFileName_.compare(length - 4, 4, kAsf) == 0)
     outputFileName_.resize(length - 4);
-  return kS_OK;
+  return platform::kOk;
 }
 
 HResult Vc1WriterCore::SetFileName(const wchar_t* name) {
   HResult hr = SetOutputFileName(name);
-  if (hr != kS_OK) return hr;
+  if (hr != platform::kOk) return hr;
   ClearWriteError();
   HResult opened = OpenOutputFile();
-  return CaptureStreamHeaders() ? opened : kS_FALSE;
+  return CaptureStreamHeaders() ? opened : platform::kFalse;
 }
 
 bool Vc1WriterCore::GetOutputFileName(std::wstring* name) const {
@@ -63,7 +63,7 @@ HResult Vc1WriterCore::OpenOutputFile() {
   // and a close from slipping between the test and the creation.
   platform::ScopedLock lock(filterLock_);
   // A name set while a file is open takes effect at the next open.
-  if (outputFile_.IsOpen()) return kS_OK;
+  if (outputFile_.IsOpen()) return platform::kOk;
   if (!hasOutputFileName_) return kBareInvalidName;
   char narrow[MAX_NAME_LENGTH];
   if (!platform::WideToNarrow(outputFileName_.c_str(), narrow, MAX_NAME_LENGTH))
@@ -72,16 +72,16 @@ HResult Vc1WriterCore::OpenOutputFile() {
   platform::File file = platform::File::CreateForWrite(narrow, platform::File::Create::kNew);
   if (!file.IsOpen()) {
     std::uint32_t error = platform::LastSystemError();
-    if (error != platform::kErrorFileExists) return FailureFromWin32(error);
+    if (error != platform::kErrorFileExists) return platform::FailureFromWin32(error);
     if (ui_.AskOkCancel(kOverwriteText, kOverwriteCaption))
       file = platform::File::CreateForWrite(narrow, platform::File::Create::kAlways);
     // Declined or failed again: the error the system has now (the "exists"
     // of the first attempt after a Cancel), never a success.
-    if (!file.IsOpen()) return FailureFromWin32(platform::LastSystemError());
+    if (!file.IsOpen()) return platform::FailureFromWin32(platform::LastSystemError());
   }
   platform::ScopedLock stream(streamLock_);
   outputFile_ = std::move(file);
-  return kS_OK;
+  return platform::kOk;
 }
 
 HResult Vc1WriterCore::CloseOutputFile() {
@@ -89,7 +89,7 @@ HResult Vc1WriterCore::CloseOutputFile() {
   // Waits for the frame being written, if any.
   platform::ScopedLock stream(streamLock_);
   outputFile_.Close();
-  return kS_OK;
+  return platform::kOk;
 }
 
 bool Vc1WriterCore::IsOutputFileOpen() const {
@@ -111,8 +111,8 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
   std::uint32_t error;
   {
     platform::ScopedLock stream(streamLock_);
-    if (!outputFile_.IsOpen()) return kS_FALSE;
-    if (data == nullptr && length != 0) return kE_POINTER;
+    if (!outputFile_.IsOpen()) return platform::kFalse;
+    if (data == nullptr && length != 0) return platform::kInvalidPointer;
     // An empty sample is the start code alone: its buffer holds no picture,
     // whatever byte happens to be there.
     bool intra = length != 0 && StartsIntraPicture(data[0], interlace_);
@@ -120,7 +120,7 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
          outputFile_.WriteAll(headerBlock_, headerBlockLength_)) &&
         outputFile_.WriteAll(FRAME_START_CODE, sizeof FRAME_START_CODE) &&
         (length == 0 || outputFile_.WriteAll(data, length))) {
-      return kS_OK;
+      return platform::kOk;
     }
     error = platform::LastSystemError();
   }
@@ -132,7 +132,7 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
 
 HResult Vc1WriterCore::ReportWriteFailure() {
   std::uint32_t error = platform::LastSystemError();
-  if (error != platform::kErrorDiskFull) return FailureFromWin32(error);
+  if (error != platform::kErrorDiskFull) return platform::FailureFromWin32(error);
   // The flag goes up before the stop, so a Pause that gets in right after the
   // stop already leaves the full file alone.
   SetWriteError();

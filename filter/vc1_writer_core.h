@@ -29,12 +29,14 @@
 #include <atomic>
 #include <string>
 
-#include "filter/hresult.h"
 #include "platform/file.h"
+#include "platform/hresult.h"
 #include "platform/recursive_lock.h"
 #include "platform/ui.h"
 
 namespace dravik {
+
+using HResult = platform::HResult;
 
 inline constexpr std::uint32_t HEADER_BUFFER_SIZE = 1024;
 // Written in front of every frame's payload.
@@ -43,7 +45,10 @@ inline constexpr std::uint8_t FRAME_START_CODE[4] = {0x00, 0x00, 0x01, 0x0D};
 // the narrow path buffers (terminator included).
 inline constexpr std::uint32_t MAX_NAME_LENGTH = 260;
 // Result of a write that failed because the disk is full.
-inline constexpr HResult kDiskFullResult = static_cast<HResult>(0x80070070u);
+inline constexpr HResult kDiskFullResult = platform::HResultFromWin32(platform::kErrorDiskFull);
+// Bare Win32 numbers that two validation paths return unconverted.
+inline constexpr HResult kBareInvalidName = 123;      // no usable output name
+inline constexpr HResult kBareFilenameTooLong = 206;  // name over 260 characters
 
 inline constexpr const char* kOverwriteText = "Output File already exists - overwrite it?";
 inline constexpr const char* kOverwriteCaption = "File Already Exists";
