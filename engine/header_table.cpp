@@ -161,4 +161,16 @@ std::uint32_t FindFieldIndex(std::int32_t id) {
   return i;
 }
 
+std::uint32_t StoredValue(std::int32_t id) { return HeaderSyntaxTable[FindFieldIndex(id)].value; }
+
+std::uint32_t StoredLeakyBucketCount() {
+  const std::uint32_t count = StoredValue(ID_HRD_NUM_LEAKY_BUCKETS);
+  return count < MAX_LEAKY_BUCKETS ? count : MAX_LEAKY_BUCKETS;
+}
+
+std::recursive_mutex& HeaderEngineLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
 }  // namespace vc1

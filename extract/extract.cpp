@@ -48,15 +48,12 @@ constexpr const char* kUsage =
     "(frames written before a fault in INPUT stay in OUTPUT); 2 for a bad\n"
     "command line.\n";
 
-// Answers the writer core's questions from the command line: the input
-// chooser names INPUT, and the overwrite question is answered OK only with
-// --force. Warnings are printed.
+// Answers the writer core's questions from the command line: the overwrite
+// question is answered OK only with --force, and warnings are printed. The
+// converter hands the core its input itself, so the chooser is never shown.
 class CommandLineAnswers final : public platform::UserInterface {
  public:
-  CommandLineAnswers(std::string input, bool force, std::FILE* err)
-      : input_(std::move(input)), force_(force), err_(err) {}
-
-  void SetInput(std::string input) { input_ = std::move(input); }
+  CommandLineAnswers(bool force, std::FILE* err) : force_(force), err_(err) {}
 
   bool AskOkCancel(const char*, const char*) override { return force_; }
 
@@ -66,15 +63,12 @@ class CommandLineAnswers final : public platform::UserInterface {
     std::fprintf(err_, "%s: warning: %s: %s\n", kProgram, caption, t.c_str());
   }
 
-  bool ChooseFileToOpen(const char*, const platform::FileTypeFilter*, std::uint32_t, bool,
-                        char* path, std::uint32_t capacity) override {
-    if (input_.size() >= capacity) return false;
-    std::memcpy(path, input_.c_str(), input_.size() + 1);
-    return true;
+  bool ChooseFileToOpen(const char*, const platform::FileTypeFilter*, std::uint32_t, bool, char*,
+                        std::uint32_t) override {
+    return false;
   }
 
  private:
-  std::string input_;
   bool force_;
   std::FILE* err_;
 };
@@ -204,38 +198,6 @@ std::vector<std::uint8_t> OneStreamHeader(const std::vector<std::uint8_t>& heade
   return b;
 }
 
-// Writes `bytes` to a new file in the temporary folder; its narrow name (for
-// the chooser) and its path (to remove it) come back.
-bool WriteTemporary(const std::vector<std::uint8_t>& bytes, std::string* narrow,
-                    std::filesystem::path* path) {
-  std::error_code ec;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
-  if (ec) return false;
-  const auto tick = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    *path = folder / ("dravik-extract-" + std::to_string(tick % 1000000007u) + "-" +
-                      std::to_string(attempt) + ".asf");
-#ifdef _WIN32
-    if (!Narrow(path->wstring(), narrow)) return false;
-#else
-    *narrow = path->string();
-#endif
-    if (narrow->size() >= dravik::MAX_NAME_LENGTH) return false;
-    platform::File file = platform::File::CreateForWrite(narrow->c_str(), platform::File::Create::kNew);
-    if (!file.IsOpen()) {
-      if (platform::LastSystemError() == platform::kErrorFileExists) continue;
-      return false;
-    }
-    bool written = file.WriteAll(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-    file.Close();
-    if (written) return true;
-    std::filesystem::remove(*path, ec);
-    return false;
-  }
-  return false;
-}
-
 class Extractor {
  public:
   Extractor(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
@@ -297,8 +259,8 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
   const std::string inputShown = Printable(names[0]);
   const std::string outputShown = Printable(names[1]);
 
-  // The core opens the input through the narrow chooser and the output from a
-  // wide name; give each the name in the form it takes.
+  // The input is opened by its narrow name and the core opens the output from
+  // a wide one; give each the name in the form it takes.
   std::string input;
   std::wstring output;
 #ifdef _WIN32
@@ -345,7 +307,7 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
   }
   reader.SelectStream(chosen->number);
 
-  CommandLineAnswers answers(input, force, err_);
+  CommandLineAnswers answers(force, err_);
   dravik::Vc1WriterCore core(answers, nullptr, nullptr);
   dravik::HResult hr = core.SetOutputFileName(output.c_str());
   if (hr == dravik::kBareFilenameTooLong)
@@ -379,8 +341,8 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
     return Error(effectiveShown + ": already exists; use --force to overwrite it");
 
   // Dravik's own sequence: create the output, then capture the headers from
-  // the file the chooser names.
-  hr = core.SetFileName(output.c_str());
+  // the input's Header Object.
+  hr = core.OpenOutputFile();
   if (!core.IsOutputFileOpen()) {
     if (force || hr != static_cast<dravik::HResult>(0x80070050u))
       return Error(effectiveShown + ": cannot create: " + Describe(hr));
@@ -394,16 +356,14 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
     return Error(message);
   };
   const std::vector<std::uint8_t>& header = reader.HeaderBytes();
+  platform::MemoryReader whole(header.data(), header.size());
+  core.CaptureStreamHeadersFrom(whole);
   if (!CapturedStream(core, header, *chosen)) {
     // The capture took another stream's headers (or none): show it the
     // chosen stream alone.
-    std::string tempName;
-    std::filesystem::path tempPath;
-    if (!WriteTemporary(OneStreamHeader(header, *chosen), &tempName, &tempPath))
-      return abandon("cannot write a temporary file for the header capture; nothing written");
-    answers.SetInput(tempName);
-    core.CaptureStreamHeaders();
-    std::filesystem::remove(tempPath, ec);
+    const std::vector<std::uint8_t> alone = OneStreamHeader(header, *chosen);
+    platform::MemoryReader aloneReader(alone.data(), alone.size());
+    core.CaptureStreamHeadersFrom(aloneReader);
     if (core.CodecDataLength() == 0 || !CapturedStream(core, header, *chosen))
       return abandon(inputShown + ": the header capture found no codec data for stream " +
                      std::to_string(chosen->number) + " (it has " +

@@ -1,6 +1,7 @@
 #include "filter/vc1_writer_core.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "asf/asf_header_probe.h"
@@ -9,19 +10,10 @@
 
 namespace dravik {
 
-namespace {
-constexpr std::int32_t kInterlaceFieldId = 11;  // INTERLACE in the header syntax table
-}  // namespace
-
 Vc1WriterCore::Vc1WriterCore(platform::UserInterface& ui, StopRequest stop, void* stopContext)
     : ui_(ui), stop_(stop), stopContext_(stopContext) {}
 
 Vc1WriterCore::~Vc1WriterCore() { CloseOutputFile(); }
-
-platform::RecursiveLock& Vc1WriterCore::HeaderEngineLock() {
-  static platform::RecursiveLock lock;
-  return lock;
-}
 
 HResult Vc1WriterCore::SetOutputFileName(const wchar_t* name) {
   if (name == nullptr) return platform::kInvalidPointer;
@@ -154,29 +146,31 @@ bool Vc1WriterCore::AskForInputFile(char* buffer, std::uint32_t capacity) {
 }
 
 bool Vc1WriterCore::CaptureStreamHeaders() {
-  // The capture works in buffers of its own, cleared before the dialog, and
-  // replaces the writer's block only when it has opened an input file. A
-  // cancelled dialog or an unreadable file thus keeps the earlier block in
+  // A cancelled chooser or an unreadable file keeps the earlier block in
   // force (bytes, lengths and time per frame), so what goes ahead of I
-  // pictures is always a block that a capture built; and a capture never
-  // holds up the frames being written while the user picks a file.
-  std::uint8_t codecData[HEADER_BUFFER_SIZE] = {};
-  std::uint8_t headerBlock[HEADER_BUFFER_SIZE] = {};
+  // pictures is always a block that a capture built.
   char path[MAX_NAME_LENGTH];
-
   platform::File input;
   if (AskForInputFile(path, MAX_NAME_LENGTH)) input = platform::File::OpenSharedRead(path);
   if (!input.IsOpen()) {
     platform::ScopedLock stream(streamLock_);
     return codecDataLength_ != 0;
   }
+  return CaptureStreamHeadersFrom(input);
+}
 
+bool Vc1WriterCore::CaptureStreamHeadersFrom(platform::ByteReader& input) {
+  // The capture works in buffers of its own, cleared first, and replaces the
+  // writer's block only at the end; it never holds up the frames being
+  // written while it reads the input.
+  std::uint8_t codecData[HEADER_BUFFER_SIZE] = {};
+  std::uint8_t headerBlock[HEADER_BUFFER_SIZE] = {};
   std::uint32_t timePerFrame = 0;
   std::uint32_t codecDataLength;
   std::uint32_t headerBlockLength;
   bool interlace = false;
   {
-    platform::ScopedLock engine(HeaderEngineLock());
+    std::lock_guard<std::recursive_mutex> engine(vc1::HeaderEngineLock());
     asf::AsfHeaderProbe probe(input);
     codecDataLength = probe.FindVideoCodecData(codecData, HEADER_BUFFER_SIZE, &timePerFrame);
     if (codecDataLength > HEADER_BUFFER_SIZE) codecDataLength = 0;
@@ -185,12 +179,10 @@ bool Vc1WriterCore::CaptureStreamHeaders() {
         vc1::WalkHeaders(codecData, codecDataLength, headerBlock, HEADER_BUFFER_SIZE, true);
     if (headerBlockLength > HEADER_BUFFER_SIZE) headerBlockLength = 0;
     if (headerBlockLength > 0) {
-      const vc1::HeaderField& row = vc1::HeaderSyntaxTable[vc1::FindFieldIndex(kInterlaceFieldId)];
-      interlace = row.present != 0 && row.value == 1;
+      interlace = vc1::StoredValue(vc1::ID_INTERLACE) == 1;
       vc1::PrintHeaderReport(vc1::DiscardingReportSink());
     }
   }
-  input.Close();
 
   platform::ScopedLock stream(streamLock_);
   std::memcpy(codecData_, codecData, sizeof codecData_);

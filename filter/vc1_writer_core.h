@@ -20,10 +20,10 @@
 // path (the pin holds the receive lock, the stop takes the filter lock and
 // closes). Nothing takes them the other way round, so a close or a new header
 // block waits for the frame being written and never cuts into it.
-// Captures from all writers in the process take one more lock, the header
-// engine lock, around the probe, the walk and the report, because the engine's
-// field store and frame-rate hint are process-wide; it is held alone, with no
-// other lock of the core taken inside it.
+// Captures from all writers in the process take one more lock, the engine's
+// vc1::HeaderEngineLock, around the probe, the walk and the report, because
+// the engine's field store and frame-rate hint are process-wide; it is held
+// alone, with no other lock of the core taken inside it.
 
 #include <cstdint>
 #include <atomic>
@@ -103,10 +103,23 @@ class Vc1WriterCore {
   // the frame's result; on a full disk stops the filter and warns the user.
   HResult ReportWriteFailure();
 
-  // Asks for the input file and builds the header block from its ASF header.
-  // True when codec data is available (from this capture, or, when no file
-  // was opened, from an earlier one).
+  // The capture as SetFileName runs it: asks for the input file through the
+  // chooser, opens it (read access, read sharing) and hands it to
+  // CaptureStreamHeadersFrom. A cancelled chooser or a file that does not
+  // open changes nothing. True when codec data is available (from this
+  // capture, or, when no file was opened, from an earlier one).
   bool CaptureStreamHeaders();
+  // The one capture entry point, over an input that is already open and
+  // positioned at the start of an ASF file (a file, or the converter's copy
+  // of a header in memory). Probes the ASF Header Object for the first video
+  // stream's codec data and time per frame, rewrites its sequence and
+  // entry-point headers with the frame rate injected, and publishes the
+  // result: codec data, header block, time per frame and INTERLACE, replaced
+  // together under the stream lock (also when nothing usable was found), so a
+  // frame being written never sees half of it. Reads `input` and leaves it
+  // open. True when codec data was found; the header block may still be
+  // empty (codec data without both start codes).
+  bool CaptureStreamHeadersFrom(platform::ByteReader& input);
   // The open-file chooser; `buffer` (capacity bytes) gets the chosen path.
   bool AskForInputFile(char* buffer, std::uint32_t capacity);
 
@@ -116,8 +129,6 @@ class Vc1WriterCore {
 
   platform::RecursiveLock& FilterLock() { return filterLock_; }
   platform::RecursiveLock& ReceiveLock() { return receiveLock_; }
-  // Serialises every header-engine walk and report in the process.
-  static platform::RecursiveLock& HeaderEngineLock();
 
   // What the last capture that opened a file left. Read them while no
   // capture runs (tests, diagnostics).

@@ -354,6 +354,30 @@ TEST(WriterCore, ACaptureThatOpensNoFileKeepsTheEarlierBlock) {
   EXPECT_EQ(w.core.TimePerFrame(), 0u);
 }
 
+TEST(WriterCore, CaptureFromAnOpenReaderIsTheChoosersCaptureWithoutTheDialog) {
+  std::string dir = testdata::ScratchDir();
+  Writer chosen;
+  ASSERT_TRUE(chosen.Capture(ProgressiveAsf(dir)));
+
+  Writer w;
+  const Bytes file = testdata::ReadFile(ProgressiveAsf(dir));
+  platform::MemoryReader reader(file.data(), file.size());
+  ASSERT_TRUE(w.core.CaptureStreamHeadersFrom(reader));
+  EXPECT_TRUE(w.ui.Requests().empty());
+  EXPECT_EQ(w.Block(), chosen.Block());
+  EXPECT_EQ(w.core.CodecDataLength(), chosen.core.CodecDataLength());
+  EXPECT_EQ(w.core.TimePerFrame(), 40000u);
+
+  // An input it can read but finds nothing in replaces the earlier block:
+  // only a capture that opens no input keeps it.
+  const Bytes es = PlainHeaders();
+  platform::MemoryReader plain(es.data(), es.size());
+  EXPECT_FALSE(w.core.CaptureStreamHeadersFrom(plain));
+  EXPECT_EQ(w.core.CodecDataLength(), 0u);
+  EXPECT_EQ(w.core.HeaderBlockLength(), 0u);
+  EXPECT_EQ(w.core.TimePerFrame(), 0u);
+}
+
 TEST(WriterCore, InterlacedStreamsMarkIPicturesAfterFcm) {
   struct Row {
     std::uint8_t firstByte;
