@@ -6,7 +6,7 @@
 #include <string>
 
 #include "asf/asf_data_reader.h"
-#include "asf/asf_guid.h"
+#include "asf/asf_layout.h"
 #include "filter/vc1_writer_core.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -149,53 +149,16 @@ std::string StreamKind(const asf::AsfStreamInfo& s) {
   return "a " + fourcc + " video stream";
 }
 
-// Whether the core's last capture took the codec data of stream `s`. Its
-// codec data sits 129 bytes into the Stream Properties Object; the capture
+// Whether the core's last capture took the codec data of stream `s`, which
+// sits kCodecDataOffset bytes into its Stream Properties Object; the capture
 // may leave out the first byte.
 bool CapturedStream(const dravik::Vc1WriterCore& core, const std::vector<std::uint8_t>& header,
                     const asf::AsfStreamInfo& s) {
   const std::uint32_t captured = core.CodecDataLength();
   if (captured == 0 || (captured != s.codecDataSize && captured + 1 != s.codecDataSize)) return false;
-  const std::uint64_t at = s.headerOffset + 129 + (s.codecDataSize - captured);
+  const std::uint64_t at = s.headerOffset + asf::kCodecDataOffset + (s.codecDataSize - captured);
   return at + captured <= header.size() &&
          std::memcmp(core.CodecData(), header.data() + at, captured) == 0;
-}
-
-void PutLe(std::vector<std::uint8_t>& b, std::uint64_t v, unsigned width) {
-  for (unsigned i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-void Append(std::vector<std::uint8_t>& b, const std::vector<std::uint8_t>& from, std::uint64_t at,
-            std::uint32_t size) {
-  const auto* p = from.data() + at;
-  b.insert(b.end(), p, p + size);
-}
-
-// A Header Object that declares `s` alone: its Extended Stream Properties
-// (the time per frame) in a Header Extension, then its Stream Properties.
-// The header capture reads the first video stream it meets; this is how it
-// gets to see another one, as it would in a file holding only that stream.
-std::vector<std::uint8_t> OneStreamHeader(const std::vector<std::uint8_t>& header,
-                                          const asf::AsfStreamInfo& s) {
-  static constexpr asf::Guid kReserved1 =
-      asf::MakeGuid(0xABD3D211, 0xA9BA, 0x11CF, 0x8EE6, 0x00C00C205365);
-  std::vector<std::uint8_t> b(asf::kHeaderObject.bytes, asf::kHeaderObject.bytes + 16);
-  PutLe(b, 0, 8);  // size, set below
-  PutLe(b, s.extendedSize ? 2 : 1, 4);
-  b.push_back(1);
-  b.push_back(2);
-  if (s.extendedSize != 0 && s.extendedOffset + s.extendedSize <= header.size()) {
-    b.insert(b.end(), asf::kHeaderExtensionObject.bytes, asf::kHeaderExtensionObject.bytes + 16);
-    PutLe(b, 46u + s.extendedSize, 8);
-    b.insert(b.end(), kReserved1.bytes, kReserved1.bytes + 16);
-    PutLe(b, 6, 2);
-    PutLe(b, s.extendedSize, 4);
-    Append(b, header, s.extendedOffset, s.extendedSize);
-  }
-  if (s.headerOffset + s.headerSize <= header.size()) Append(b, header, s.headerOffset, s.headerSize);
-  std::uint64_t size = b.size();
-  for (unsigned i = 0; i < 8; ++i) b[16 + i] = static_cast<std::uint8_t>(size >> (8 * i));
-  return b;
 }
 
 class Extractor {
@@ -361,7 +324,7 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
   if (!CapturedStream(core, header, *chosen)) {
     // The capture took another stream's headers (or none): show it the
     // chosen stream alone.
-    const std::vector<std::uint8_t> alone = OneStreamHeader(header, *chosen);
+    const std::vector<std::uint8_t> alone = asf::HeaderForStreamAlone(header, *chosen);
     platform::MemoryReader aloneReader(alone.data(), alone.size());
     core.CaptureStreamHeadersFrom(aloneReader);
     if (core.CodecDataLength() == 0 || !CapturedStream(core, header, *chosen))
