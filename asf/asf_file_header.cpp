@@ -149,11 +149,11 @@ bool AsfFileHeader::ParseHeader(std::uint32_t size) {
 bool AsfFileHeader::ParseStreamProperties(const std::uint8_t* p, std::uint32_t n,
                                           std::uint64_t offset, bool inExtension) {
   const ByteSpan o(p, n);
-  constexpr std::uint32_t fixed = kStreamTypeSpecificOffset;
-  if (n < fixed) return Fail(offset, "Stream Properties Object too short (" + Num(n) + " bytes)");
+  constexpr std::uint32_t kFixed = kStreamTypeSpecificOffset;
+  if (n < kFixed) return Fail(offset, "Stream Properties Object too short (" + Num(n) + " bytes)");
   std::uint32_t typeLength = U32(o, kStreamTypeSpecificLengthOffset);
   std::uint32_t ecLength = U32(o, kStreamErrorCorrectionLengthOffset);
-  if (typeLength > n - fixed || ecLength > n - fixed - typeLength)
+  if (typeLength > n - kFixed || ecLength > n - kFixed - typeLength)
     return Fail(offset + kStreamTypeSpecificLengthOffset,
                 "Stream Properties data lengths " + Num(typeLength) + " + " + Num(ecLength) +
                     " do not fit in its " + Num(n) + " bytes");

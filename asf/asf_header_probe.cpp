@@ -176,7 +176,7 @@ std::uint32_t Probe(platform::ByteReader& file, std::uint8_t* destination,
 }  // namespace
 
 std::uint32_t AsfHeaderProbe::FindVideoCodecData(std::uint8_t* destination) {
-  return Probe(file_, destination, ProbeOptions{KESTRINE_CODEC_DATA_SIZE, true, nullptr});
+  return Probe(file_, destination, ProbeOptions{kKestrineCodecDataSize, true, nullptr});
 }
 
 std::uint32_t AsfHeaderProbe::FindVideoCodecData(std::uint8_t* destination, std::uint32_t capacity,

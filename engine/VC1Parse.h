@@ -94,23 +94,23 @@ inline constexpr std::int32_t ID_ENTRY_POINT = 58;
 inline constexpr std::int32_t ID_DISPLAY_EXT_TEST = 59;
 inline constexpr std::int32_t ID_END = 60;
 
-inline constexpr std::uint32_t HEADER_ROW_COUNT = 59;
-inline constexpr std::uint32_t MAX_LEAKY_BUCKETS = 32;
+inline constexpr std::uint32_t kHeaderRowCount = 59;
+inline constexpr std::uint32_t kMaxLeakyBuckets = 32;
 
-inline constexpr std::uint32_t SEQUENCE_START_CODE = 0x0000010F;
-inline constexpr std::uint32_t ENTRY_POINT_START_CODE = 0x0000010E;
+inline constexpr std::uint32_t kSequenceStartCode = 0x0000010F;
+inline constexpr std::uint32_t kEntryPointStartCode = 0x0000010E;
 
 // The syntax description and, at once, the store of the last walk. A reference
 // to the store's row array: index it, iterate it or take std::size of it as
 // of any array; only `present` and `value` ever change.
-extern HeaderField (&HeaderSyntaxTable)[HEADER_ROW_COUNT];
+extern HeaderField (&HeaderSyntaxTable)[kHeaderRowCount];
 
 struct LeakyBucket {
   std::uint16_t HRD_RATE;
   std::uint16_t HRD_BUFFER;
 };
-extern LeakyBucket LeakyBucketTable[MAX_LEAKY_BUCKETS];
-extern std::uint8_t HrdFullTable[MAX_LEAKY_BUCKETS];
+extern LeakyBucket LeakyBucketTable[kMaxLeakyBuckets];
+extern std::uint8_t HrdFullTable[kMaxLeakyBuckets];
 
 // Index of the first row whose id is `id`; the end row's index when none is.
 std::uint32_t FindFieldIndex(std::int32_t id);

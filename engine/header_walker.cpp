@@ -143,8 +143,8 @@ std::uint32_t Walk::Run() {
   }
 
   // Without a start code the walk still decodes from bit 0; only the result says so.
-  const bool sequenceFound = reader_.FindStartCode(SEQUENCE_START_CODE);
-  Write(32, SEQUENCE_START_CODE);
+  const bool sequenceFound = reader_.FindStartCode(kSequenceStartCode);
+  Write(32, kSequenceStartCode);
   bool entryFound = false;
 
   std::uint32_t index = 0;
@@ -171,10 +171,10 @@ std::uint32_t Walk::Run() {
         ++index;
         break;
       case ID_ENTRY_POINT:
-        entryFound = reader_.FindStartCode(ENTRY_POINT_START_CODE);
+        entryFound = reader_.FindStartCode(kEntryPointStartCode);
         Write(kTrailingBits, kTrailingPattern);
         if (rewrite_) writer_.AlignToByte();
-        Write(32, ENTRY_POINT_START_CODE);
+        Write(32, kEntryPointStartCode);
         ++index;
         break;
       case ID_DISPLAY_EXT_TEST:

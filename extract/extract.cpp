@@ -256,9 +256,9 @@ int Extractor::OpenInput() {
       check != names_[1])
     return Error(outputShown_ + ": the name is not valid UTF-8");
 #endif
-  if (input.size() >= dravik::MAX_NAME_LENGTH)
+  if (input.size() >= dravik::kMaxNameLength)
     return Error(inputShown_ + ": the name is longer than " +
-                 std::to_string(dravik::MAX_NAME_LENGTH - 1) + " bytes");
+                 std::to_string(dravik::kMaxNameLength - 1) + " bytes");
 
   file_ = platform::File::OpenSharedRead(input.c_str());
   if (!file_.IsOpen())
@@ -300,7 +300,7 @@ int Extractor::OpenWriter() {
   dravik::HResult hr = core_->SetOutputFileName(output_.c_str());
   if (hr == dravik::kBareFilenameTooLong)
     return Error(outputShown_ + ": the name is longer than " +
-                 std::to_string(dravik::MAX_NAME_LENGTH) + " characters");
+                 std::to_string(dravik::kMaxNameLength) + " characters");
   if (hr != platform::kOk) return Error(outputShown_ + ": " + Describe(hr));
   std::wstring effective;
   core_->GetOutputFileName(&effective);

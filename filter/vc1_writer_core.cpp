@@ -18,7 +18,7 @@ Vc1WriterCore::~Vc1WriterCore() { CloseOutputFile(); }
 HResult Vc1WriterCore::SetOutputFileName(const wchar_t* name) {
   if (name == nullptr) return platform::kInvalidPointer;
   std::size_t length = std::char_traits<wchar_t>::length(name);
-  if (length > MAX_NAME_LENGTH) return kBareFilenameTooLong;
+  if (length > kMaxNameLength) return kBareFilenameTooLong;
   platform::ScopedLock lock(filterLock_);
   try {
     outputFileName_.assign(name, length);
@@ -57,8 +57,8 @@ HResult Vc1WriterCore::OpenOutputFile() {
   // A name set while a file is open takes effect at the next open.
   if (outputFile_.IsOpen()) return platform::kOk;
   if (!hasOutputFileName_) return kBareInvalidName;
-  char narrow[MAX_NAME_LENGTH];
-  if (!platform::WideToNarrow(outputFileName_.c_str(), narrow, MAX_NAME_LENGTH))
+  char narrow[kMaxNameLength];
+  if (!platform::WideToNarrow(outputFileName_.c_str(), narrow, kMaxNameLength))
     return kBareInvalidName;
 
   platform::File file = platform::File::CreateForWrite(narrow, platform::File::Create::kNew);
@@ -149,9 +149,9 @@ bool Vc1WriterCore::CaptureStreamHeaders() {
   // A cancelled chooser or an unreadable file keeps the earlier block in
   // force (bytes, lengths and time per frame), so what goes ahead of I
   // pictures is always a block that a capture built.
-  char path[MAX_NAME_LENGTH];
+  char path[kMaxNameLength];
   platform::File input;
-  if (AskForInputFile(path, MAX_NAME_LENGTH)) input = platform::File::OpenSharedRead(path);
+  if (AskForInputFile(path, kMaxNameLength)) input = platform::File::OpenSharedRead(path);
   if (!input.IsOpen()) {
     platform::ScopedLock stream(streamLock_);
     return codecDataLength_ != 0;

@@ -43,7 +43,7 @@ inline constexpr std::uint32_t HEADER_BUFFER_SIZE = 1024;
 inline constexpr std::uint8_t FRAME_START_CODE[4] = {0x00, 0x00, 0x01, 0x0D};
 // Longest output name, in characters without the terminator; also the size of
 // the narrow path buffers (terminator included).
-inline constexpr std::uint32_t MAX_NAME_LENGTH = 260;
+inline constexpr std::uint32_t kMaxNameLength = 260;
 // Result of a write that failed because the disk is full.
 inline constexpr HResult kDiskFullResult = platform::HResultFromWin32(platform::kErrorDiskFull);
 // Bare Win32 numbers that two validation paths return unconverted.

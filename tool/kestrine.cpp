@@ -14,7 +14,7 @@ namespace kestrine {
 
 namespace {
 
-constexpr std::uint32_t kBufferSize = asf::KESTRINE_CODEC_DATA_SIZE;
+constexpr std::uint32_t kBufferSize = asf::kKestrineCodecDataSize;
 
 // The number of header bytes placed at the start of `buffer`.
 std::uint32_t LoadHeaderBytes(platform::File& file, std::uint8_t* buffer) {
