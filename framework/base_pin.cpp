@@ -37,10 +37,7 @@ CBasePin::CBasePin(const char* objectName, CBaseFilter* filter, CCritSec* lock, 
                    LPCWSTR pinName, PIN_DIRECTION direction)
     : CUnknown(objectName, nullptr), direction_(direction), lock_(lock), filter_(filter) {
   if (pinName) {
-    name_ = new (std::nothrow) WCHAR[WideLength(pinName) + 1];
-    if (name_) {
-      WideCopy(name_, pinName);
-    } else if (result) {
+    if (FAILED(WideDuplicateToTaskMemory(pinName, &name_)) && result) {
       // A nameless pin would be found by nothing and crash QueryId.
       *result = E_OUTOFMEMORY;
     }
@@ -48,7 +45,7 @@ CBasePin::CBasePin(const char* objectName, CBaseFilter* filter, CCritSec* lock, 
 }
 
 CBasePin::~CBasePin() {
-  delete[] name_;
+  CoTaskMemFree(name_);
   if (peer_) peer_->Release();
 }
 
@@ -118,6 +115,9 @@ HRESULT CBasePin::GetMediaType(int /*position*/, CMediaType* /*type*/) {
 }
 
 void CBasePin::ClearPeer() {
+  // The agreed type belongs to the connection: a pin left unconnected keeps
+  // no copy (nor the reference on its owner object).
+  mediaType_.InitMediaType();
   if (peer_) {
     IPin* peer = peer_;
     peer_ = nullptr;

@@ -105,7 +105,7 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   HRESULT AgreeMediaType(IPin* peer, const AM_MEDIA_TYPE* type);
   HRESULT TryMediaTypes(IPin* peer, const AM_MEDIA_TYPE* partial, IEnumMediaTypes* types);
   HRESULT AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type);
-  // Releases and forgets the peer.
+  // Releases and forgets the peer and the agreed type.
   void ClearPeer();
 
   WCHAR* name_ = nullptr;
