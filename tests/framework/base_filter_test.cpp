@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "framework/com_ptr.h"
 #include "framework_fakes.h"
@@ -187,6 +189,29 @@ TEST_F(BaseFilter, FilterInfoCutsTheNameAndCountsTheGraph) {
   }
   ASSERT_EQ(renderer_->QueryFilterInfo(&info), S_OK);
   EXPECT_STREQ(info.achName, L"");
+}
+
+// Readers of the name and the peer against the calls that free them.
+TEST_F(BaseFilter, InfoAndPeerReadsRaceTheirReplacementSafely) {
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    FILTER_INFO info;
+    while (!stop) {
+      if (renderer_->QueryFilterInfo(&info) == S_OK && info.pGraph) info.pGraph->Release();
+      IPin* peer = nullptr;
+      if (In(0).ConnectedTo(&peer) == S_OK) peer->Release();
+    }
+  });
+  const CMediaType type = TestVideoType();
+  const std::wstring name(100, L'n');
+  for (int i = 0; i < 2000; ++i) {
+    renderer_->JoinFilterGraph(nullptr, name.c_str());
+    In(0).ReceiveConnection(sources_[0]->OutputPin(), &type);
+    In(0).Disconnect();
+  }
+  stop = true;
+  reader.join();
+  EXPECT_FALSE(In(0).IsConnected());
 }
 
 // Registration through IAMovieSetup, on a thread already in the

@@ -208,8 +208,10 @@ TEST_F(BasePin, MediaTypeEnumerator) {
   EXPECT_TRUE(CMediaType(*got[0]).MatchesPartial(&type_));
   DeleteMediaType(got[0]);
   EXPECT_EQ(types->Reset(), S_OK);
+  const long beforeSkips = owner_.refs;
   EXPECT_EQ(types->Skip(1), S_OK);
   EXPECT_EQ(types->Skip(1), S_FALSE);
+  EXPECT_EQ(owner_.refs, beforeSkips);  // the types Skip looked at are freed
   EXPECT_EQ(types->Reset(), S_OK);
   ComPtr<IEnumMediaTypes> clone;
   ASSERT_EQ(types->Clone(clone.put()), S_OK);
