@@ -128,9 +128,9 @@ void CBasePin::ClearPeer() {
 HRESULT STDMETHODCALLTYPE CBasePin::Connect(IPin* peer, const AM_MEDIA_TYPE* type) {
   if (!peer) return E_POINTER;
   CAutoLock lock(lock_);
-  if (peer_) return VFW_E_ALREADY_CONNECTED;
-  if (!IsStopped() && !canReconnectWhenActive_) return VFW_E_NOT_STOPPED;
-  const HRESULT hr = AgreeMediaType(peer, type);
+  HRESULT hr = ConnectionAllowed();
+  if (FAILED(hr)) return hr;
+  hr = AgreeMediaType(peer, type);
   if (FAILED(hr)) {
     BreakConnect();
     return hr;
@@ -177,25 +177,34 @@ HRESULT CBasePin::TryMediaTypes(IPin* peer, const AM_MEDIA_TYPE* partial, IEnumM
   }
 }
 
-HRESULT CBasePin::AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
+HRESULT CBasePin::ConnectionAllowed() const {
+  if (peer_) return VFW_E_ALREADY_CONNECTED;
+  if (!IsStopped() && !canReconnectWhenActive_) return VFW_E_NOT_STOPPED;
+  return S_OK;
+}
+
+HRESULT CBasePin::CheckPeerAndType(IPin* peer, const AM_MEDIA_TYPE* type) {
   HRESULT hr = CheckConnect(peer);
-  if (FAILED(hr)) {
-    BreakConnect();
-    return hr;
-  }
-  hr = CheckMediaType(type);
-  if (hr != S_OK) {
+  if (SUCCEEDED(hr)) {
+    hr = CheckMediaType(type);
+    if (hr == S_OK) return S_OK;
     hr = TypeRefusal(hr);
-  } else {
-    peer_ = peer;
-    peer_->AddRef();
-    hr = SetMediaType(type);
-    if (SUCCEEDED(hr)) hr = peer->ReceiveConnection(PinInterface(), type);
-    if (SUCCEEDED(hr)) {
-      hr = CompleteConnect(peer);
-      if (SUCCEEDED(hr)) return hr;
-      peer->Disconnect();
-    }
+  }
+  BreakConnect();
+  return hr;
+}
+
+HRESULT CBasePin::AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
+  HRESULT hr = CheckPeerAndType(peer, type);
+  if (FAILED(hr)) return hr;
+  peer_ = peer;
+  peer_->AddRef();
+  hr = SetMediaType(type);
+  if (SUCCEEDED(hr)) hr = peer->ReceiveConnection(PinInterface(), type);
+  if (SUCCEEDED(hr)) {
+    hr = CompleteConnect(peer);
+    if (SUCCEEDED(hr)) return hr;
+    peer->Disconnect();
   }
   BreakConnect();
   ClearPeer();
@@ -205,18 +214,10 @@ HRESULT CBasePin::AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
 HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
   if (!peer || !type) return E_POINTER;
   CAutoLock lock(lock_);
-  if (peer_) return VFW_E_ALREADY_CONNECTED;
-  if (!IsStopped() && !canReconnectWhenActive_) return VFW_E_NOT_STOPPED;
-  HRESULT hr = CheckConnect(peer);
-  if (FAILED(hr)) {
-    BreakConnect();
-    return hr;
-  }
-  hr = CheckMediaType(type);
-  if (hr != S_OK) {
-    BreakConnect();
-    return TypeRefusal(hr);
-  }
+  HRESULT hr = ConnectionAllowed();
+  if (FAILED(hr)) return hr;
+  hr = CheckPeerAndType(peer, type);
+  if (FAILED(hr)) return hr;
   peer_ = peer;
   peer_->AddRef();
   hr = SetMediaType(type);
