@@ -2,8 +2,10 @@
 // The writer core: everything the elementary-stream writer does that needs no
 // media framework. It owns the output file, writes every delivered frame
 // behind the frame start code with the captured header block ahead of every I
-// picture, captures that block from the ASF file the user names, and turns
-// failed writes into result codes (stopping the filter on a full disk).
+// picture, captures that block from an ASF header (CaptureStreamHeadersFrom,
+// over any open reader: the file the user names through the chooser, or the
+// converter's input), and turns failed writes into result codes (stopping the
+// filter on a full disk). Result codes are platform/hresult.h's.
 //
 // Locks (all recursive):
 //   filter lock  - the filter's state lock; held by Stop/Pause/Run around
