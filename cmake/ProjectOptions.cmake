@@ -24,6 +24,24 @@ if(MINGW)
   endif()
 endif()
 
+# vc1_add_program(name SOURCES...): one shipped program, installed into bin/.
+# Windows programs take their command line as wide strings (wmain). The Linux
+# programs are linked wholly static, C library included: their only
+# dependencies are the C++ runtime and libc, of which they use a few
+# functions, and mapping and relocating those shared objects is most of a
+# dynamic program's run time on a short file. Static PIE keeps address
+# randomisation. The sanitizer runtimes need the dynamic loader, so sanitized
+# builds stay dynamic.
+function(vc1_add_program name)
+  add_executable(${name} ${ARGN})
+  if(WIN32)
+    target_link_options(${name} PRIVATE -municode)
+  elseif(NOT VC1_SANITIZE)
+    target_link_options(${name} PRIVATE -static-pie)
+  endif()
+  install(TARGETS ${name} RUNTIME DESTINATION bin)
+endfunction()
+
 # vc1_add_test(name SOURCES ... LIBS ...): one GoogleTest executable, one ctest entry.
 # Tests that need the shared sample folder read VC1_TESTDATA_DIR and skip when it is absent.
 set(VC1_TESTDATA_DIR "${CMAKE_SOURCE_DIR}/../shared/testdata" CACHE PATH "Real sample files (optional)")
