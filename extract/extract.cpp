@@ -36,6 +36,7 @@ constexpr const char* kUsage =
     "                stream; for another one they are taken from that stream's\n"
     "                own properties, as Dravik would for a file holding it alone\n"
     "  --help, -h    show this text\n"
+    "  --version     show the version\n"
     "  --            end of options (for names that start with '-')\n"
     "\n"
     "As with Dravik, a trailing \".asf\" is cut from OUTPUT's name, and both names\n"
@@ -270,6 +271,9 @@ int Extractor::Run(const std::vector<platform::NativeString>& args, bool progres
         options = false;
       } else if (arg == "--help" || arg == "-h") {
         std::fputs(kUsage, out_);
+        return kExitOk;
+      } else if (arg == "--version") {
+        std::fprintf(out_, "%s %s\n", kProgram, VC1_VERSION);
         return kExitOk;
       } else if (arg == "--force" || arg == "-f") {
         force = true;

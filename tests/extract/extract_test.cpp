@@ -113,6 +113,9 @@ TEST(DravikExtract, CommandLineMistakesExitWithTwo) {
   EXPECT_EQ(help.out.rfind("Usage: dravik-extract [--force] [--stream N] INPUT OUTPUT\n", 0), 0u);
   EXPECT_NE(help.out.find("--force"), std::string::npos);
   EXPECT_EQ(help.err, "");
+  Outcome version = RunExtract(dir, {"--version", "a", "b"});
+  EXPECT_EQ(version.status, extract::kExitOk);
+  EXPECT_EQ(version.out, "dravik-extract " VC1_VERSION "\n");
 }
 
 TEST(DravikExtract, WritesWhatTheWriterCoreWritesForTheSameFrames) {
