@@ -133,8 +133,9 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
 HResult Vc1WriterCore::ReportWriteFailure() {
   std::uint32_t error = platform::LastSystemError();
   if (error != platform::kErrorDiskFull) return FailureFromWin32(error);
-  // The flag goes up before the stop, so a Pause that gets in right after the
-  // stop already leaves the full file alone.
+  // The flag goes up before the stop is requested: a Pause that takes the
+  // filter lock between the stop and this warning finds it raised and cannot
+  // reopen the full file.
   SetWriteError();
   if (stop_ != nullptr)
     stop_(stopContext_);

@@ -11,6 +11,8 @@ HRESULT Win32ToHResult(LONG error) {
 
 HRESULT LastErrorAsHResult() {
   const DWORD error = GetLastError();
+  // Called after a failure; a system that gave no reason must not turn it
+  // into S_OK.
   if (error == 0) return E_FAIL;
   const LONG value = static_cast<LONG>(error);
   if (value > 0) return Win32ToHResult(value);
