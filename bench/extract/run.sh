@@ -3,7 +3,9 @@
 # with a plain copy of the input (cp) and FFmpeg's own WMV-to-VC-1 copy of the
 # same stream: median wall time of each, dravik-extract's time as a share of
 # theirs, and its peak memory. The goal is at most 1.3 times cp and at most
-# 1/10 of FFmpeg; the exit status is 1 when a file misses it.
+# 1/10 of FFmpeg, the latter where cp itself takes less than that (on a large
+# file FFmpeg's time is mostly the copy, and nothing copies faster than cp);
+# the exit status is 1 when a file misses it.
 #   run.sh DRAVIK_EXTRACT [FILE...]
 # Default files: every WMV in VC1_TESTDATA_DIR, and a generated one of about
 # 280 MB (the largest sample looped by FFmpeg; GENERATED=0 leaves it out).
@@ -51,11 +53,13 @@ for f in "${files[@]}"; do
   read -r c d m < <(jq -r '[.results[].median * 1000] | @tsv' "$tmp/r.json")
   mem=$(peak "$extract" --force "$f" "$tmp/d.vc1")
   awk -v n="$(basename "$f")" -v s="$size" -v c="$c" -v d="$d" -v m="$m" -v mem="$mem" 'BEGIN {
-    ok = d <= 1.3 * c && d <= m / 10
-    printf "%-30s %6.1fMB %8.2fms %8.2fms %8.2fms %6.2fx %7.3fx %7.1fMB  %s\n",
-           n, s / 1e6, c, d, m, d / c, d / m, mem, ok ? "met" : "MISSED"
+    bound = c > m / 10
+    ok = d <= 1.3 * c && (d <= m / 10 || bound)
+    printf "%-30s %6.1fMB %8.2fms %8.2fms %8.2fms %6.2fx %7.3fx %7.1fMB  %s%s\n",
+           n, s / 1e6, c, d, m, d / c, d / m, mem, ok ? "met" : "MISSED",
+           bound ? " (cp itself takes more than 1/10 of ffmpeg)" : ""
     exit ok ? 0 : 1 }' || missed=1
   rm -f "$tmp"/c.wmv "$tmp"/d.vc1 "$tmp"/f.vc1
 done
-echo "goal: dravik-extract at most 1.3x cp and 0.100x ffmpeg (medians; $runs runs, fewer for large files)"
+echo "goal: dravik-extract at most 1.3x cp, and 0.100x ffmpeg where cp is (medians; $runs runs, fewer for large files)"
 exit $missed
