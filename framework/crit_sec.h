@@ -1,23 +1,14 @@
 #pragma once
-// CCritSec: a recursive lock over a Win32 critical section. The owning thread
-// may take it again (the filter's Run re-enters it through Pause); every
-// Lock() needs its Unlock(). CAutoLock holds one for the length of a scope.
+// CCritSec: the one recursive lock type of a filter module. It is the
+// platform's RecursiveLock itself (a Win32 critical section), so the filter
+// and pin bases and the portable writer core, which locks with
+// platform::RecursiveLock, can share one filter lock without an adapter. The
+// owning thread may take it again (the filter's Run re-enters it through
+// Pause); every Lock() needs its Unlock(). CAutoLock holds one for a scope.
 
-#include <windows.h>
+#include "platform/recursive_lock.h"
 
-class CCritSec {
- public:
-  CCritSec() { InitializeCriticalSection(&section_); }
-  ~CCritSec() { DeleteCriticalSection(&section_); }
-  CCritSec(const CCritSec&) = delete;
-  CCritSec& operator=(const CCritSec&) = delete;
-
-  void Lock() { EnterCriticalSection(&section_); }
-  void Unlock() { LeaveCriticalSection(&section_); }
-
- private:
-  CRITICAL_SECTION section_;
-};
+using CCritSec = platform::RecursiveLock;
 
 class CAutoLock {
  public:
