@@ -5,11 +5,14 @@
 namespace dravik_test {
 
 std::string WindowsPath(const std::string& unixPath) {
-  if (unixPath.size() >= 2 && unixPath[1] == ':') return unixPath;
-  std::string path = "Z:" + unixPath;
+  const bool hasDrive = unixPath.size() >= 2 && unixPath[1] == ':';
+  std::string path = hasDrive ? unixPath : "Z:" + unixPath;
   for (char& c : path)
     if (c == '/') c = '\\';
-  return path;
+  // Without "..": typed into a file dialog, the name must be plain.
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  return length > 0 && length < MAX_PATH ? std::string(full, length) : path;
 }
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }

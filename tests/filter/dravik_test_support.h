@@ -11,7 +11,7 @@
 namespace dravik_test {
 
 // "/a/b" as Wine's drive Z: sees it, "Z:\a\b"; a name that already has a drive
-// letter is returned unchanged.
+// letter only gets backslashes. Either way made absolute, without "..".
 std::string WindowsPath(const std::string& unixPath);
 std::wstring Widen(const std::string& text);
 // The built dravik.ax, as a Windows path.
