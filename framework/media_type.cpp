@@ -19,7 +19,11 @@ HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source) {
   if (target == source) return S_OK;
   *target = *source;
   HRESULT hr = S_OK;
-  if (source->cbFormat != 0) {
+  if (source->cbFormat != 0 && !source->pbFormat) {
+    // A size without a block: there is nothing to copy from.
+    target->cbFormat = 0;
+    hr = E_POINTER;
+  } else if (source->cbFormat != 0) {
     target->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source->cbFormat));
     if (target->pbFormat) {
       std::memcpy(target->pbFormat, source->pbFormat, source->cbFormat);

@@ -11,7 +11,8 @@
 // Copies every field; the copy gets its own format block and its own reference
 // on the owner object. On a failed allocation the copy has no format block
 // (size 0, null pointer) and E_OUTOFMEMORY is returned; it is still a record
-// that FreeMediaType can take.
+// that FreeMediaType can take. A source that claims a format size but has no
+// format block gives E_POINTER and the same empty copy.
 HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source);
 // Frees what the record owns and leaves it without format block and owner.
 void FreeMediaType(AM_MEDIA_TYPE& type);

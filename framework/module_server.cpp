@@ -83,6 +83,9 @@ bool CClassFactory::IsLocked() {
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
+  // An out pointer is null on every failure, so a caller that releases it
+  // unchecked releases nothing.
+  *ppv = nullptr;
   if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
   for (int i = 0; i < g_cTemplates; ++i) {
     const CFactoryTemplate& row = g_Templates[i];
