@@ -77,23 +77,25 @@ answer() {
   echo "$kind $answer" >>"$work/log"
 }
 
+dialogs() {
+  xdotool search --onlyvisible --name \
+    '^(File Already Exists|Dravik Filter failure)$|^Enter or re-enter' 2>/dev/null
+}
+
+# One dialog at a time, each answered once: after an answer, wait until that
+# window is gone (Wine may give the next dialog the same window id, so ids
+# cannot tell an answered dialog from a new one). A dialog that is still there
+# after 5 s is taken as new and answered again.
 answer_dialogs() {
-  declare -A handled=()
   while :; do
-    declare -A present=()
-    for window in $(xdotool search --onlyvisible --name \
-        '^(File Already Exists|Dravik Filter failure)$|^Enter or re-enter' 2>/dev/null); do
-      present[$window]=1
-      if [ -z "${handled[$window]:-}" ]; then
-        handled[$window]=1
-        answer "$window"
-      fi
+    for window in $(dialogs); do
+      answer "$window"
+      for _ in $(seq 100); do
+        dialogs | grep -qx "$window" || break
+        sleep 0.05
+      done
+      break
     done
-    # A window that went away may come back under the same id later.
-    for window in "${!handled[@]}"; do
-      [ -n "${present[$window]:-}" ] || unset "handled[$window]"
-    done
-    unset present
     sleep 0.1
   done
 }
