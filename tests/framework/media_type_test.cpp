@@ -130,6 +130,20 @@ TEST(MediaType, EmptyFormatBlockIsNotAllocated) {
   FreeMediaType(copy);
 }
 
+TEST(MediaType, FormatSizeWithoutABlockIsRefusedWithAFreeableCopy) {
+  CountingUnknown owner;
+  AM_MEDIA_TYPE source{};
+  source.majortype = MEDIATYPE_Video;
+  source.cbFormat = 22;  // a size, but no block to copy from
+  source.pUnk = &owner;
+  AM_MEDIA_TYPE copy{};
+  EXPECT_EQ(CopyMediaType(&copy, &source), E_POINTER);
+  EXPECT_EQ(copy.cbFormat, 0u);
+  EXPECT_EQ(copy.pbFormat, nullptr);
+  FreeMediaType(copy);
+  EXPECT_EQ(owner.refs, 0);
+}
+
 TEST(MediaType, FailedFormatCopyLeavesAFreeableRecord) {
   CountingUnknown owner;
   const CMediaType source = VideoType(&owner);
