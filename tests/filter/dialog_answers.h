@@ -21,7 +21,7 @@ class DialogAnswers {
   // session, in order ("default" when none was queued).
   static std::vector<std::string> Shown();
   // Waits until at least `count` dialogs were answered; false on timeout.
-  static bool WaitShown(std::size_t count, DWORD timeoutMs = 20000);
+  static bool WaitShown(std::size_t count, DWORD timeoutMs = 40000);
 
  private:
   static std::string Folder();

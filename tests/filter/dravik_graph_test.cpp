@@ -33,6 +33,8 @@ using framework::ComPtr;
 namespace {
 
 constexpr DWORD kStateChangeLimitMs = 10000;
+// A state change that asks a question waits for the answerer as well.
+constexpr DWORD kAskingStateChangeLimitMs = 40000;
 constexpr HRESULT kDiskFull = static_cast<HRESULT>(0x80070070u);
 
 // Where the outputs go: the session's folder (checked afterwards by FFmpeg
@@ -106,12 +108,12 @@ struct DravikGraph {
     return graph.builder->ConnectDirect(source->OutputPin(), input.get(), nullptr);
   }
   // Every state change must come back within the limit (a hang ends the run).
-  static void Within(const std::function<void()>& change) {
-    EXPECT_TRUE(FinishesWithin(kStateChangeLimitMs, change));
+  static void Within(const std::function<void()>& change, DWORD limitMs = kStateChangeLimitMs) {
+    EXPECT_TRUE(FinishesWithin(limitMs, change));
   }
-  HRESULT Run() {
+  HRESULT Run(DWORD limitMs = kStateChangeLimitMs) {
     HRESULT hr = E_FAIL;
-    Within([&] { hr = graph.control->Run(); });
+    Within([&] { hr = graph.control->Run(); }, limitMs);
     return hr;
   }
   HRESULT Pause() {
@@ -310,7 +312,7 @@ TEST_F(DravikInAGraph, AFullDiskStopsTheFilterWarnsAndTellsTheApplication) {
   EXPECT_EQ(FileSize(output), full);
   EXPECT_EQ(DialogAnswers::Shown().size(), shown + 2);
   DialogAnswers::Queue("overwrite", "ok");
-  ASSERT_EQ(g.Run(), S_OK);
+  ASSERT_EQ(g.Run(kAskingStateChangeLimitMs), S_OK);
   EXPECT_TRUE(DialogAnswers::WaitShown(shown + 3));
   answered = DialogAnswers::Shown();
   EXPECT_EQ(answered.back(), "overwrite ok");
@@ -366,7 +368,7 @@ TEST_F(DravikInAGraph, StateChangesWhileFramesAreWritten) {
     checkWritten("after Stop");
     const std::size_t shown = DialogAnswers::Shown().size();
     DialogAnswers::Queue("overwrite", "ok");
-    ASSERT_EQ(g.Run(), S_OK);
+    ASSERT_EQ(g.Run(kAskingStateChangeLimitMs), S_OK);
     EXPECT_TRUE(DialogAnswers::WaitShown(shown + 1));
     Sleep(static_cast<DWORD>(cycle * 5));  // stop at a different point each time
   }

@@ -57,6 +57,26 @@ take_answer() {
   rm -f "$work/queue/$file"
 }
 
+# The keys for one answer. The input dialog's name field is selected first,
+# so that sending the answer again replaces what a lost Return left there.
+send_keys() {
+  local window=$1 kind=$2 answer=$3
+  # Focus first, then a plain key: keys sent to a window directly sometimes
+  # arrive twice and close the next dialog too.
+  xdotool windowfocus --sync "$window" 2>/dev/null || return
+  case "$kind:$answer" in
+    overwrite:ok | warning:*) xdotool key Return ;;
+    overwrite:* | input:cancel | input:default) xdotool key Escape ;;
+    input:*) xdotool key ctrl+a; xdotool type --delay 10 "$answer"; xdotool key Return ;;
+  esac
+}
+
+visible() { dialogs | grep -qx "$1"; }
+
+# Answers one dialog, and waits until its window is gone: Wine may give the
+# next dialog the same window id, so ids cannot tell an answered dialog from a
+# new one. A dialog just mapped sometimes loses the first keys (more so on a
+# busy machine): while it stays, the same answer is sent again.
 answer() {
   local window=$1 kind answer
   case "$(xdotool getwindowname "$window" 2>/dev/null)" in
@@ -66,15 +86,15 @@ answer() {
     *) return ;;
   esac
   answer=$(take_answer "$kind") || answer=default
-  # Focus first, then a plain key: keys sent to a window directly sometimes
-  # arrive twice and close the next dialog too.
-  xdotool windowfocus --sync "$window" 2>/dev/null || return
-  case "$kind:$answer" in
-    overwrite:ok | warning:*) xdotool key Return ;;
-    overwrite:* | input:cancel | input:default) xdotool key Escape ;;
-    input:*) xdotool type --delay 20 "$answer"; xdotool key Return ;;
-  esac
   echo "$kind $answer" >>"$work/log"
+  sleep 0.3
+  for _ in $(seq 20); do
+    send_keys "$window" "$kind" "$answer"
+    for _ in $(seq 30); do
+      visible "$window" || return
+      sleep 0.1
+    done
+  done
 }
 
 dialogs() {
@@ -82,18 +102,10 @@ dialogs() {
     '^(File Already Exists|Dravik Filter failure)$|^Enter or re-enter' 2>/dev/null
 }
 
-# One dialog at a time, each answered once: after an answer, wait until that
-# window is gone (Wine may give the next dialog the same window id, so ids
-# cannot tell an answered dialog from a new one). A dialog that is still there
-# after 5 s is taken as new and answered again.
 answer_dialogs() {
   while :; do
     for window in $(dialogs); do
       answer "$window"
-      for _ in $(seq 100); do
-        dialogs | grep -qx "$window" || break
-        sleep 0.05
-      done
       break
     done
     sleep 0.1
