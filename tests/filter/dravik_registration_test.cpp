@@ -17,6 +17,8 @@
 #include "framework/com_ptr.h"
 #include "framework/media_guids.h"
 #include "framework/unique_handle.h"
+#include "support/test_graph.h"
+#include "support/test_source.h"
 
 using framework::ComPtr;
 using framework::UniqueHKey;
@@ -229,6 +231,38 @@ TEST_F(DravikRegistration, Regsvr32WritesTheClassAndTheFilterRecordAndRemovesThe
   EXPECT_EQ(TracesOfDravik(), std::vector<std::string>{});
   EXPECT_FALSE(Lists({}));
   // Unregistering what is not registered is no error.
+  EXPECT_EQ(Regsvr32("/s /u"), 0);
+}
+
+TEST_F(DravikRegistration, GraphBuildingNeverPicksTheFilter) {
+  ASSERT_EQ(Regsvr32("/s"), 0);
+  {
+    // A source offering WVC1 video, rendered by the graph builder on its own.
+    TestSourceScript script;
+    script.type.majortype = MEDIATYPE_Video;
+    script.type.subtype = MEDIASUBTYPE_WVC1;
+    script.AddEndOfStream();
+    ComPtr<CTestSource> source;
+    source.attach(CTestSource::Create(script));
+    TestGraph graph = TestGraph::Create(false);
+    ASSERT_TRUE(graph.Valid());
+    ASSERT_EQ(graph.builder->AddFilter(source.get(), L"Source"), S_OK);
+    graph.builder->Render(source->OutputPin());  // whatever else it finds
+    ComPtr<IEnumFilters> filters;
+    ASSERT_EQ(graph.builder->EnumFilters(filters.put()), S_OK);
+    int count = 0;
+    ComPtr<IBaseFilter> filter;
+    while (filters->Next(1, filter.put(), nullptr) == S_OK) {
+      ++count;
+      CLSID clsid{};
+      filter->GetClassID(&clsid);
+      EXPECT_NE(clsid, CLSID_DravikWriter);
+    }
+    EXPECT_GE(count, 1);
+    filter.reset();
+    filters.reset();
+    graph.builder->RemoveFilter(source.get());
+  }
   EXPECT_EQ(Regsvr32("/s /u"), 0);
 }
 
