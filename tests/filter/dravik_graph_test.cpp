@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "asf/asf_data_reader.h"
+#include "asf/asf_header_probe.h"
 #include "asf_data_reader_support.h"
 #include "dialog_answers.h"
 #include "dravik_test_support.h"
@@ -25,6 +26,7 @@
 #include "support/test_graph.h"
 #include "support/test_source.h"
 #include "test_data.h"
+#include "vc1_stream_builder.h"
 
 using dravik_test::DialogAnswers;
 using dravik_test::WindowsPath;
@@ -374,6 +376,95 @@ TEST_F(DravikInAGraph, StateChangesWhileFramesAreWritten) {
   }
   ASSERT_EQ(g.Stop(), S_OK);
   checkWritten("at the end");
+}
+
+// Codec data with the sequence header's display extension taken out: its bits
+// up to DISPLAY_EXT, a 0 there, the bits after the extension, a new stop bit;
+// the entry-point header as it was.
+std::vector<std::uint8_t> WithoutDisplayExtension(const std::vector<std::uint8_t>& codec) {
+  const std::uint8_t sequenceCode[4] = {0, 0, 1, 0x0F}, entryCode[4] = {0, 0, 1, 0x0E};
+  const auto sequence = std::search(codec.begin(), codec.end(), sequenceCode, sequenceCode + 4);
+  const auto entry = std::search(sequence, codec.end(), entryCode, entryCode + 4);
+  if (sequence == codec.end() || entry == codec.end()) return {};
+  const std::vector<std::uint8_t> bits(sequence + 4, entry);
+  const auto bit = [&](std::size_t i) { return vc1build::BitAt(bits, i); };
+  constexpr std::size_t kDisplayExt = 46;  // PROFILE .. PSF take 46 bits
+  if (bit(kDisplayExt) == 0) return codec;
+  std::size_t at = kDisplayExt + 1 + 28;  // DISP_HORIZ_SIZE, DISP_VERT_SIZE
+  if (bit(at++)) {                        // ASPECT_RATIO_FLAG
+    const std::uint32_t ratio = bit(at) << 3 | bit(at + 1) << 2 | bit(at + 2) << 1 | bit(at + 3);
+    at += ratio == 15 ? 20u : 4u;
+  }
+  if (bit(at++)) at += bit(at) ? 17u : 13u;  // FRAMERATE_FLAG, FRAMERATEIND
+  if (bit(at++)) at += 24;                        // COLOR_FORMAT_FLAG
+  std::size_t stop = bits.size() * 8;
+  while (stop > at && bit(stop - 1) == 0) --stop;
+  vc1build::BitPacker packer;
+  for (std::size_t i = 0; i < kDisplayExt; ++i) packer.Put(1, bit(i));
+  packer.Put(1, 0);
+  for (std::size_t i = at; i + 1 < stop; ++i) packer.Put(1, bit(i));
+  packer.Trailing();
+  std::vector<std::uint8_t> rewritten(codec.begin(), sequence + 4);
+  const auto packed = packer.Bytes();
+  rewritten.insert(rewritten.end(), packed.begin(), packed.end());
+  rewritten.insert(rewritten.end(), entry, codec.end());
+  return rewritten;
+}
+
+// A copy of `wmv` (its video stream only) whose codec data has no display
+// extension, so that the writer has to inject the frame rate.
+constexpr std::uint32_t kCodecCapacity = 1024;  // as much as the writer takes
+
+bool WriteCopyWithoutDisplayExtension(const std::string& wmv, const std::string& copy) {
+  std::vector<std::uint8_t> codec(kCodecCapacity);
+  std::uint32_t microseconds = 0;
+  platform::File file = platform::File::OpenSharedRead(wmv.c_str());
+  asf::AsfHeaderProbe probe(file);
+  codec.resize(probe.FindVideoCodecData(codec.data(), kCodecCapacity, &microseconds));
+  file.Close();
+  const std::vector<std::uint8_t> rewritten = WithoutDisplayExtension(codec);
+  if (rewritten.empty() || rewritten == codec) return false;
+
+  platform::File again = platform::File::OpenSharedRead(wmv.c_str());
+  asf::AsfDataReader reader(again);
+  if (!reader.Open()) return false;
+  const std::uint8_t stream = asftest::FirstWvc1Stream(reader.Info());
+  if (!reader.SelectStream(stream)) return false;
+  const asf::AsfStreamInfo* info = reader.Info().Find(stream);
+  asftest::Builder builder(4096);
+  builder.AddStream(1, true, "WVC1", info->maxObjectSize, info->averageTimePerFrame);
+  builder.SetCodecData(1, rewritten);
+  asf::AsfFrame frame;
+  for (std::uint32_t object = 0; reader.Next(&frame) == asf::AsfDataReader::Status::kFrame; ++object)
+    builder.AddFrame(1, object & 0xFF, asftest::Bytes(frame.data, frame.data + frame.size),
+                     frame.keyFrame, frame.presentationTime, 4000);
+  return testdata::WriteFile(copy, builder.Build());
+}
+
+TEST_F(DravikInAGraph, ACopyWithoutDisplayExtensionGetsTheFrameRate) {
+  DRAVIK_REQUIRE_DIALOGS();
+  VC1_REQUIRE_TESTDATA();
+  const std::string wmv = WindowsPath(testdata::List("wmv", ".wmv").back());
+  const std::string name = BaseName(wmv);
+  // Named so that graph-session.sh decodes it against the WMV it came from.
+  const std::string folder = OutputFolder();
+  const std::string copy = folder + "\\" + name.substr(0, name.size() - 4) + ".nodisplay.wmv";
+  ASSERT_TRUE(WriteCopyWithoutDisplayExtension(wmv, copy));
+  const std::string output = copy + ".vc1";
+  DeleteFileA(output.c_str());
+  {
+    DravikGraph g(FramesOf(copy));
+    ASSERT_TRUE(g.sink);
+    DialogAnswers::Queue("input", copy);
+    EXPECT_EQ(g.SetFileName(output), S_OK);
+    ASSERT_EQ(g.Connect(), S_OK);
+    ASSERT_EQ(g.Run(), S_OK);
+    EXPECT_EQ(g.graph.WaitForCompletion(60000), EC_COMPLETE);
+    EXPECT_EQ(g.Stop(), S_OK);
+  }
+  const auto written = testdata::ReadFile(output);
+  EXPECT_FALSE(written.empty());
+  EXPECT_EQ(written, ExtractedBy(copy, folder));
 }
 
 }  // namespace

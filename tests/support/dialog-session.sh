@@ -10,12 +10,13 @@
 # OK by default when none is queued) and appends "<kind> <answer>" to
 # $DRAVIK_DIALOGS/log, so the test sees which dialogs were shown.
 #
-# Without Xvfb or xdotool the command runs with no display and no
+# Without Xvfb, xdotool or xwininfo the command runs with no display and no
 # DRAVIK_DIALOGS; tests that need dialogs then skip and say why.
 set -uo pipefail
 
-if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
-  echo "dialog-session: Xvfb or xdotool missing; dialog tests skip" >&2
+if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null ||
+   ! command -v xwininfo >/dev/null; then
+  echo "dialog-session: Xvfb, xdotool or xwininfo (x11-utils) missing; dialog tests skip" >&2
   env -u DISPLAY -u DRAVIK_DIALOGS "$@"
   exit $?
 fi
@@ -71,7 +72,10 @@ send_keys() {
   esac
 }
 
-visible() { dialogs | grep -qx "$1"; }
+# Whether the answered window is still up, asked cheaply and often: the next
+# dialog may come up in the same X window right after, and only an unmapped
+# moment in between tells the two apart.
+visible() { xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
 
 # Answers one dialog, and waits until its window is gone: Wine may give the
 # next dialog the same window id, so ids cannot tell an answered dialog from a
@@ -88,11 +92,11 @@ answer() {
   answer=$(take_answer "$kind") || answer=default
   echo "$kind $answer" >>"$work/log"
   sleep 0.3
-  for _ in $(seq 20); do
+  for _ in $(seq 10); do
     send_keys "$window" "$kind" "$answer"
-    for _ in $(seq 30); do
+    for _ in $(seq 150); do
       visible "$window" || return
-      sleep 0.1
+      sleep 0.02
     done
   done
 }
