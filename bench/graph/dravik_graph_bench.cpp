@@ -19,13 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "asf/asf_data_reader.h"
 #include "filter/dravik_class.h"
 #include "framework/com_ptr.h"
-#include "framework/media_guids.h"
-#include "platform/file.h"
 #include "support/test_graph.h"
 #include "support/test_source.h"
+#include "wmv_frames.h"
 
 using framework::ComPtr;
 
@@ -41,29 +39,6 @@ double Now() {
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
-}
-
-bool FramesOf(const char* wmv, TestSourceScript* script) {
-  script->type.majortype = MEDIATYPE_Video;
-  script->type.subtype = MEDIASUBTYPE_WVC1;
-  platform::File file = platform::File::OpenSharedRead(wmv);
-  asf::AsfDataReader reader(file);
-  if (!reader.Open()) return false;
-  std::uint8_t stream = 0;
-  for (const asf::AsfStreamInfo& info : reader.Info().streams)
-    if (info.isVideo && info.compression == asf::kFourCcWvc1 && stream == 0) stream = info.number;
-  if (stream == 0 || !reader.SelectStream(stream)) return false;
-  asf::AsfFrame frame;
-  while (reader.Next(&frame) == asf::AsfDataReader::Status::kFrame) {
-    TestSourceStep step;
-    step.frame.data.assign(frame.data, frame.data + frame.size);
-    step.frame.syncPoint = frame.keyFrame;
-    step.frame.start = static_cast<REFERENCE_TIME>(frame.presentationTime) * 10000;
-    step.frame.stop = step.frame.start + 1;
-    script->steps.push_back(step);
-  }
-  script->AddEndOfStream();
-  return script->FrameCount() > 0;
 }
 
 // One graph run; false when anything failed. `streaming` is Run to EC_COMPLETE.
@@ -144,8 +119,8 @@ int main(int argc, char** argv) {
               "dravik-extract");
   int status = 0;
   for (int i = 4; i < argc; ++i) {
-    TestSourceScript script;
-    if (!FramesOf(argv[i], &script)) {
+    const TestSourceScript script = dravik_test::FramesOf(argv[i]);
+    if (script.FrameCount() == 0) {
       std::fprintf(stderr, "%s: no WVC1 frames\n", argv[i]);
       status = 1;
       continue;

@@ -8,17 +8,23 @@
 
 #include <vector>
 
+// QueryInterface of a fake that has one interface besides IUnknown.
+template <typename Interface>
+HRESULT AnswerQuery(Interface* self, REFIID own, REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  *ppv = (riid == IID_IUnknown || riid == own) ? self : nullptr;
+  if (!*ppv) return E_NOINTERFACE;
+  self->AddRef();
+  return S_OK;
+}
+
 class FakeSample : public IMediaSample {
  public:
   explicit FakeSample(std::vector<BYTE> bytes, HRESULT pointerResult = S_OK)
       : bytes_(std::move(bytes)), pointerResult_(pointerResult) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = (riid == IID_IUnknown || riid == IID_IMediaSample) ? this : nullptr;
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return AnswerQuery(this, IID_IMediaSample, riid, ppv);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
   ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
@@ -61,11 +67,7 @@ class FakeSample : public IMediaSample {
 class FakeOutputPin : public IPin {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = (riid == IID_IUnknown || riid == IID_IPin) ? this : nullptr;
-    if (!*ppv) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    return AnswerQuery(this, IID_IPin, riid, ppv);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
   ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }

@@ -27,8 +27,10 @@
 #include "support/test_source.h"
 #include "test_data.h"
 #include "vc1_stream_builder.h"
+#include "wmv_frames.h"
 
 using dravik_test::DialogAnswers;
+using dravik_test::FramesOf;
 using dravik_test::WindowsPath;
 using framework::ComPtr;
 
@@ -48,29 +50,6 @@ std::string OutputFolder() {
 
 std::string BaseName(const std::string& path) {
   return path.substr(path.find_last_of("\\/") + 1);
-}
-
-// The first WVC1 stream's frames, as the reader would deliver them.
-TestSourceScript FramesOf(const std::string& wmv) {
-  CMediaType type;
-  type.majortype = MEDIATYPE_Video;
-  type.subtype = MEDIASUBTYPE_WVC1;
-  TestSourceScript script;
-  script.type = type;
-  platform::File file = platform::File::OpenSharedRead(wmv.c_str());
-  asf::AsfDataReader reader(file);
-  if (!reader.Open() || !reader.SelectStream(asftest::FirstWvc1Stream(reader.Info()))) return script;
-  asf::AsfFrame frame;
-  while (reader.Next(&frame) == asf::AsfDataReader::Status::kFrame) {
-    TestSourceStep step;
-    step.frame.data.assign(frame.data, frame.data + frame.size);
-    step.frame.syncPoint = frame.keyFrame;
-    step.frame.start = static_cast<REFERENCE_TIME>(frame.presentationTime) * 10000;
-    step.frame.stop = step.frame.start + 1;
-    script.steps.push_back(step);
-  }
-  script.AddEndOfStream();
-  return script;
 }
 
 std::vector<std::uint8_t> ExtractedBy(const std::string& wmv, const std::string& folder) {
