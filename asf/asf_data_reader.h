@@ -1,14 +1,14 @@
 #pragma once
-// ASF data reader: reads an ASF file's Header Object for what the packets
-// need (streams, packet size, per-stream object size limits), then walks the
-// Data Object packet by packet and hands out the media objects (frames) of one
-// stream, whole and in order.
+// ASF data reader: reads an ASF file's header (AsfFileHeader) for what the
+// packets need, then walks the Data Object packet by packet and hands out the
+// media objects (frames) of one stream, whole and in order.
 //
 // Streaming: one read buffer holding a run of packets and one frame-assembly
 // buffer, both reused. A frame that sits whole in one payload is handed out in
 // place, without a copy. Nothing is allocated from a size field alone: buffers
 // grow only as bytes actually arrive, and a frame larger than its stream's
-// declared maximum (or than kMaxFrameSize) is an error.
+// declared maximum (or than kMaxFrameSize) is an error. Every field of a
+// packet is read through the checked byte reader (ByteSpan).
 //
 // Every malformed structure stops the reader with a message that names the
 // byte offset of the fault; frames handed out before it stay valid results.
@@ -17,38 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "asf/asf_file_header.h"
+#include "asf/byte_span.h"
 #include "platform/file.h"
 
 namespace asf {
-
-struct AsfStreamInfo {
-  std::uint8_t number = 0;            // 1..127
-  bool isVideo = false;
-  bool isAudio = false;
-  std::uint32_t compression = 0;      // video: the bitmap header's four characters, first in the low byte
-  std::uint32_t maxObjectSize = 0;    // from Extended Stream Properties; 0 = not declared
-  std::uint64_t averageTimePerFrame = 0;  // 100-nanosecond units; 0 = not declared
-  std::uint32_t codecDataSize = 0;    // video: bytes of codec-specific data behind the bitmap header
-  std::uint64_t headerOffset = 0;     // file offset of its Stream Properties Object
-  std::uint32_t headerSize = 0;       // and that object's size
-  bool inExtension = false;           // declared inside an Extended Stream Properties Object
-  std::uint64_t extendedOffset = 0;   // file offset of its Extended Stream Properties Object
-  std::uint32_t extendedSize = 0;     // and that object's size; 0 = none
-};
-
-struct AsfFileInfo {
-  std::vector<AsfStreamInfo> streams;  // in the order their Stream Properties appear
-  std::uint32_t minPacketSize = 0;
-  std::uint32_t maxPacketSize = 0;
-  std::uint64_t preroll = 0;           // milliseconds
-  std::uint32_t flags = 0;             // File Properties flags (bit 0 broadcast)
-  std::uint64_t headerSize = 0;        // bytes of the Header Object
-  std::uint64_t dataObjectOffset = 0;  // file offset of the Data Object
-  std::uint64_t dataObjectSize = 0;    // as declared (0 may mean unknown)
-  std::uint64_t declaredPackets = 0;   // Total Data Packets as declared
-
-  const AsfStreamInfo* Find(std::uint8_t number) const;
-};
 
 struct AsfFrame {
   const std::uint8_t* data = nullptr;  // valid until the next call of Next()
@@ -63,16 +36,6 @@ struct AsfFrame {
 inline constexpr std::uint32_t kMaxFrameSize = 64u << 20;
 // Packets above this size are refused (ASF packets are a few KiB in practice).
 inline constexpr std::uint32_t kMaxPacketSize = 4u << 20;
-// Header Objects above this size are refused.
-inline constexpr std::uint32_t kMaxHeaderSize = 16u << 20;
-
-inline constexpr std::uint32_t FourCC(char a, char b, char c, char d) {
-  return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8 |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(c)) << 16 |
-         static_cast<std::uint32_t>(static_cast<std::uint8_t>(d)) << 24;
-}
-inline constexpr std::uint32_t kFourCcWvc1 = FourCC('W', 'V', 'C', '1');
 
 class AsfDataReader {
  public:
@@ -84,9 +47,9 @@ class AsfDataReader {
   // Reads the Header Object and the Data Object's own header. False on error
   // (ErrorMessage() says what and where); then Next() gives kError.
   bool Open();
-  const AsfFileInfo& Info() const { return info_; }
+  const AsfFileInfo& Info() const { return header_.Info(); }
   // The Header Object's bytes as read (offsets in Info() point into them).
-  const std::vector<std::uint8_t>& HeaderBytes() const { return header_; }
+  const std::vector<std::uint8_t>& HeaderBytes() const { return header_.Bytes(); }
 
   // The stream whose frames Next() delivers. False when the file has no such
   // stream. Choose before the first Next().
@@ -97,45 +60,33 @@ class AsfDataReader {
   Status Next(AsfFrame* frame);
 
   // "offset N: what is wrong", empty while there has been no error.
-  const std::string& ErrorMessage() const { return error_; }
-  std::uint64_t ErrorOffset() const { return errorOffset_; }
+  const std::string& ErrorMessage() const { return error_.message; }
+  std::uint64_t ErrorOffset() const { return error_.offset; }
   // Packets fully consumed so far, and the file offset reached.
   std::uint64_t PacketsRead() const { return packetsRead_; }
   std::uint64_t Position() const { return blockOffset_ + packetStart_; }
 
  private:
-  bool Fail(std::uint64_t offset, const std::string& what);
-  bool ReadExactly(std::vector<std::uint8_t>& buffer, std::size_t at, std::uint32_t want,
-                   std::uint32_t* got);
-  bool ParseHeader(const std::uint8_t* p, std::uint32_t size);
-  bool ParseStreamProperties(const std::uint8_t* p, std::uint32_t size, std::uint64_t offset,
-                             bool inExtension);
-  bool ParseHeaderExtension(const std::uint8_t* p, std::uint32_t size, std::uint64_t offset);
+  bool Fail(std::uint64_t offset, const std::string& what) { return error_.Fail(offset, what); }
   bool NextPacket();
+  bool ReadPacketRun();
   bool BeginPacket();
   // One payload header at cursor_; sets the payload fields below.
   bool ParsePayloadHeader();
+  // The next sub-payload of the compressed payload being handed out, as a
+  // whole frame; false when there is none left or on a fault.
+  bool NextSubPayload(AsfFrame* frame);
   // Adds a fragment of the selected stream to the frame being assembled.
   // True with *done when the frame is complete.
   bool HandleFragment(AsfFrame* frame, bool* done);
+  // The current packet's bytes, all packetSize_ of them.
+  ByteSpan Packet() const;
   std::uint64_t At(std::uint32_t inPacket) const { return blockOffset_ + packetStart_ + inPacket; }
 
-  struct Extended {
-    std::uint8_t number;
-    std::uint32_t maxObjectSize;
-    std::uint64_t averageTimePerFrame;
-    std::uint64_t offset;
-    std::uint32_t size;
-  };
-
   platform::ByteReader& in_;
-  AsfFileInfo info_;
-  std::vector<Extended> extended_;
-  std::vector<std::uint8_t> header_;
-  std::string error_;
-  std::uint64_t errorOffset_ = 0;
+  AsfFileHeader header_;
+  AsfError error_;
   bool opened_ = false;
-  bool failed_ = false;
 
   std::uint8_t stream_ = 0;
   std::uint32_t streamMaxObject_ = kMaxFrameSize;

@@ -41,6 +41,9 @@ inline constexpr Guid kVideoMedia =
     MakeGuid(0xBC19EFC0, 0x5B4D, 0x11CF, 0xA8FD, 0x00805F5C442B);
 inline constexpr Guid kHeaderExtensionObject =
     MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, 0x8EE3, 0x00C00C205365);
+// The reserved identifier that every Header Extension Object carries.
+inline constexpr Guid kHeaderExtensionReserved1 =
+    MakeGuid(0xABD3D211, 0xA9BA, 0x11CF, 0x8EE6, 0x00C00C205365);
 inline constexpr Guid kExtendedStreamPropertiesObject =
     MakeGuid(0x14E6A5CB, 0xC672, 0x4332, 0x8399, 0xA96952065B5A);
 inline constexpr Guid kFilePropertiesObject =

@@ -6,30 +6,12 @@
 #include <new>
 
 #include "asf/asf_guid.h"
+#include "asf/asf_layout.h"
 #include "asf/byte_span.h"
 
 namespace asf {
 
 namespace {
-
-// Fixed layout of the ASF Header Object and the objects the probe reads.
-constexpr std::uint32_t kHeaderFixedSize = 30;   // id, size, object count, 2 reserved bytes
-constexpr std::uint32_t kObjectHeaderSize = 24;  // id, 64-bit size
-constexpr std::size_t kObjectCountOffset = 24;
-constexpr std::size_t kObjectSizeOffset = 16;
-constexpr std::size_t kStreamTypeOffset = 24;
-constexpr std::size_t kTypeSpecificLengthOffset = 64;
-constexpr std::size_t kStreamFlagsOffset = 72;
-constexpr std::size_t kCompressionCodeOffset = 105;
-constexpr std::size_t kCompressionCodeSize = 4;
-// Codec data always starts after 11 bytes of video header and a 40-byte bitmap
-// header; the format-data and bitmap sizes stored in the file are not trusted.
-constexpr std::size_t kCodecDataOffset = 129;
-constexpr std::uint32_t kVideoLayoutBeforeCodecData = 51;
-constexpr std::size_t kExtensionSubObjectsOffset = 46;
-constexpr std::size_t kExtStreamNumberOffset = 72;
-constexpr std::size_t kAverageTimePerFrameOffset = 76;
-constexpr std::uint16_t kStreamNumberMask = 0x7F;
 
 // What one call of the probe is allowed and asked to do; the two public
 // variants differ only in these.
@@ -57,7 +39,7 @@ bool ReadHeaderBody(platform::ByteReader& file, HeaderBody* body) {
 
   std::uint32_t objectSize = 0;
   head.U32(kObjectSizeOffset, &objectSize);  // the low half; the high half is ignored
-  head.U32(kObjectCountOffset, &body->objectCount);
+  head.U32(kHeaderObjectCountOffset, &body->objectCount);
   // A size below the fixed part wraps to a huge body and is then capped.
   std::uint32_t bodySize = objectSize - kHeaderFixedSize;
   if (bodySize >= ASF_HEADER_READ_LIMIT) bodySize = ASF_HEADER_READ_LIMIT;
@@ -95,7 +77,7 @@ void ForEachObject(const ByteSpan& objects, std::uint32_t count, Visit visit) {
 // walk past its own header ends the walk.
 template <typename Visit>
 void ForEachExtensionObject(const ByteSpan& extension, Visit visit) {
-  std::size_t p = kExtensionSubObjectsOffset;
+  std::size_t p = kExtensionFixedSize;
   while (extension.Contains(p, kObjectHeaderSize)) {
     std::uint32_t size = 0;
     extension.U32(p + kObjectSizeOffset, &size);
@@ -133,7 +115,7 @@ bool ReadVideoStreamProperties(const ByteSpan& object, const ProbeOptions& optio
 
   std::uint32_t length = 0;
   std::uint16_t flags = 0;
-  object.U32(kTypeSpecificLengthOffset, &length);
+  object.U32(kStreamTypeSpecificLengthOffset, &length);
   object.U16(kStreamFlagsOffset, &flags);
   if (length <= kVideoLayoutBeforeCodecData) return false;
   const std::uint32_t n = length - kVideoLayoutBeforeCodecData;
@@ -158,7 +140,7 @@ std::uint32_t FindAverageTimePerFrame(const HeaderBody& body, std::uint16_t numb
       std::uint16_t stream = 0;
       std::uint64_t hundredNs = 0;
       if (!kExtendedStreamPropertiesObject.At(sub, 0) || !sub.U16(kExtStreamNumberOffset, &stream) ||
-          !sub.U64(kAverageTimePerFrameOffset, &hundredNs) || stream != number) {
+          !sub.U64(kExtAverageTimePerFrameOffset, &hundredNs) || stream != number) {
         return false;
       }
       microseconds = static_cast<std::uint32_t>((hundredNs + 5) / 10);
@@ -194,7 +176,7 @@ std::uint32_t Probe(platform::ByteReader& file, std::uint8_t* destination,
 }  // namespace
 
 std::uint32_t AsfHeaderProbe::FindVideoCodecData(std::uint8_t* destination) {
-  return Probe(file_, destination, ProbeOptions{KESTRINE_CODEC_DATA_SIZE, true, nullptr});
+  return Probe(file_, destination, ProbeOptions{kKestrineCodecDataSize, true, nullptr});
 }
 
 std::uint32_t AsfHeaderProbe::FindVideoCodecData(std::uint8_t* destination, std::uint32_t capacity,

@@ -13,14 +13,14 @@
 namespace asf {
 
 inline constexpr std::uint32_t ASF_HEADER_READ_LIMIT = 102400;
-inline constexpr std::uint32_t KESTRINE_CODEC_DATA_SIZE = 65536;
+inline constexpr std::uint32_t kKestrineCodecDataSize = 65536;
 
 class AsfHeaderProbe {
  public:
   explicit AsfHeaderProbe(platform::ByteReader& file) : file_(file) {}
 
   // Inspection tool's variant: copies the whole codec-specific data into
-  // `destination` (which must hold KESTRINE_CODEC_DATA_SIZE bytes) and prints
+  // `destination` (which must hold kKestrineCodecDataSize bytes) and prints
   // its one stream-type line on standard output. Returns the byte count, 0
   // when nothing usable was found.
   std::uint32_t FindVideoCodecData(std::uint8_t* destination);

@@ -8,15 +8,3 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory("${VC1_GTEST_SOURCE}" "${CMAKE_BINARY_DIR}/_googletest" EXCLUDE_FROM_ALL SYSTEM)
-
-add_library(vc1_test_main STATIC "${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp"
-                                 "${CMAKE_SOURCE_DIR}/tests/support/test_data.cpp")
-target_include_directories(vc1_test_main PUBLIC "${CMAKE_SOURCE_DIR}/tests/support")
-target_link_libraries(vc1_test_main PUBLIC GTest::gtest GTest::gmock)
-
-# Hand-made inputs shared by the test suites: VC-1 header streams and ASF files.
-add_library(vc1_test_builders STATIC "${CMAKE_SOURCE_DIR}/tests/support/vc1_stream_builder.cpp"
-                                     "${CMAKE_SOURCE_DIR}/tests/support/asf_file_builder.cpp")
-target_include_directories(vc1_test_builders PUBLIC "${CMAKE_SOURCE_DIR}/tests/support" "${CMAKE_SOURCE_DIR}")
-target_link_libraries(vc1_test_builders PRIVATE vc1_options)
-target_link_libraries(vc1_test_main PUBLIC vc1_test_builders)

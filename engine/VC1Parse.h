@@ -4,11 +4,13 @@
 // report printer. Plain functions over process-wide tables; results are 0/1
 // or byte counts, 0 being the only failure signal.
 //
-// The field store and the frame-rate hint are process-wide and unguarded:
-// callers run one walk (and the report that reads it) at a time.
+// The field store and the frame-rate hint are process-wide: callers run one
+// walk (and the report that reads it) at a time, under HeaderEngineLock when
+// several threads may walk.
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace vc1 {
@@ -92,26 +94,37 @@ inline constexpr std::int32_t ID_ENTRY_POINT = 58;
 inline constexpr std::int32_t ID_DISPLAY_EXT_TEST = 59;
 inline constexpr std::int32_t ID_END = 60;
 
-inline constexpr std::uint32_t HEADER_ROW_COUNT = 59;
-inline constexpr std::uint32_t MAX_LEAKY_BUCKETS = 32;
+inline constexpr std::uint32_t kHeaderRowCount = 59;
+inline constexpr std::uint32_t kMaxLeakyBuckets = 32;
 
-inline constexpr std::uint32_t SEQUENCE_START_CODE = 0x0000010F;
-inline constexpr std::uint32_t ENTRY_POINT_START_CODE = 0x0000010E;
+inline constexpr std::uint32_t kSequenceStartCode = 0x0000010F;
+inline constexpr std::uint32_t kEntryPointStartCode = 0x0000010E;
 
 // The syntax description and, at once, the store of the last walk. A reference
 // to the store's row array: index it, iterate it or take std::size of it as
 // of any array; only `present` and `value` ever change.
-extern HeaderField (&HeaderSyntaxTable)[HEADER_ROW_COUNT];
+extern HeaderField (&HeaderSyntaxTable)[kHeaderRowCount];
 
 struct LeakyBucket {
   std::uint16_t HRD_RATE;
   std::uint16_t HRD_BUFFER;
 };
-extern LeakyBucket LeakyBucketTable[MAX_LEAKY_BUCKETS];
-extern std::uint8_t HrdFullTable[MAX_LEAKY_BUCKETS];
+extern LeakyBucket LeakyBucketTable[kMaxLeakyBuckets];
+extern std::uint8_t HrdFullTable[kMaxLeakyBuckets];
 
 // Index of the first row whose id is `id`; the end row's index when none is.
 std::uint32_t FindFieldIndex(std::int32_t id);
+// The value the last walk stored for element `id`; 0 when that walk did not
+// read it (every walk clears the store first) or no row has the id.
+std::uint32_t StoredValue(std::int32_t id);
+// HRD_NUM_LEAKY_BUCKETS as stored, capped at the bucket table's size.
+std::uint32_t StoredLeakyBucketCount();
+
+// Guards the field store and the frame-rate hint, which are process-wide:
+// a caller that may share the process with other walkers holds it around
+// SetFrameTiming, WalkHeaders and whatever reads the store afterwards.
+// Recursive; take no other lock while holding it.
+std::recursive_mutex& HeaderEngineLock();
 
 // ---------------------------------------------------------------- bit cursor
 

@@ -51,18 +51,11 @@ static_assert(std::size(FrameRateDrValues) == 3, "FRAMERATEDR codes 0..2");
 static_assert(std::size(AspectRatioNames) == 16, "ASPECT_RATIO has 4 bits");
 static_assert(std::size(TransferCharNames) == 9, "TRANSFER_CHAR is clamped to 8");
 
-std::uint32_t StoredValue(std::int32_t id) { return HeaderSyntaxTable[FindFieldIndex(id)].value; }
-
 // Every value printed fits an int: elements have at most 16 bits.
 int AsInt(std::uint32_t v) { return static_cast<int>(v & 0x7FFFFFFFu); }
 
-std::uint32_t BucketCount() {
-  const std::uint32_t count = StoredValue(ID_HRD_NUM_LEAKY_BUCKETS);
-  return count < MAX_LEAKY_BUCKETS ? count : MAX_LEAKY_BUCKETS;
-}
-
 void PrintLeakyBuckets(ReportSink& sink) {
-  const std::uint32_t count = BucketCount();
+  const std::uint32_t count = StoredLeakyBucketCount();
   for (std::uint32_t n = 1; n <= count; ++n) {
     sink.Print("HRD_RATE[%d]: %d\n", AsInt(n), LeakyBucketTable[n - 1].HRD_RATE);
     sink.Print("HRD_BUFFER[%d]: %d\n", AsInt(n), LeakyBucketTable[n - 1].HRD_BUFFER);
@@ -70,7 +63,7 @@ void PrintLeakyBuckets(ReportSink& sink) {
 }
 
 void PrintHrdFull(ReportSink& sink) {
-  const std::uint32_t count = BucketCount();
+  const std::uint32_t count = StoredLeakyBucketCount();
   for (std::uint32_t n = 1; n <= count; ++n)
     sink.Print("HRD_FULL[%d]: %d\n", AsInt(n), HrdFullTable[n - 1]);
 }

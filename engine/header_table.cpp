@@ -128,7 +128,7 @@ constexpr bool WidthsMatchKinds() {
   return true;
 }
 
-static_assert(kRowCount == HEADER_ROW_COUNT, "the header syntax has 59 rows");
+static_assert(kRowCount == kHeaderRowCount, "the header syntax has 59 rows");
 static_assert(EndRowIsLastAndOnly(), "the end row terminates the table");
 static_assert(IdsUniqueAndAboveOne(), "row ids are unique and never 0 or 1");
 static_assert(JumpsGoForward(), "every jump target exists and lies after its row");
@@ -136,7 +136,7 @@ static_assert(ConditionRowsTestEarlierElements(), "condition rows test earlier e
 static_assert(WidthsMatchKinds(), "element rows have 1..16 bits and a name");
 
 struct SyntaxStore {
-  HeaderField rows[HEADER_ROW_COUNT];
+  HeaderField rows[kHeaderRowCount];
 };
 
 constexpr SyntaxStore MakeStore() {
@@ -150,15 +150,27 @@ SyntaxStore g_store = MakeStore();
 
 }  // namespace
 
-HeaderField (&HeaderSyntaxTable)[HEADER_ROW_COUNT] = g_store.rows;
+HeaderField (&HeaderSyntaxTable)[kHeaderRowCount] = g_store.rows;
 
-LeakyBucket LeakyBucketTable[MAX_LEAKY_BUCKETS];
-std::uint8_t HrdFullTable[MAX_LEAKY_BUCKETS];
+LeakyBucket LeakyBucketTable[kMaxLeakyBuckets];
+std::uint8_t HrdFullTable[kMaxLeakyBuckets];
 
 std::uint32_t FindFieldIndex(std::int32_t id) {
   std::uint32_t i = 0;
   while (HeaderSyntaxTable[i].id != ID_END && HeaderSyntaxTable[i].id != id) ++i;
   return i;
+}
+
+std::uint32_t StoredValue(std::int32_t id) { return HeaderSyntaxTable[FindFieldIndex(id)].value; }
+
+std::uint32_t StoredLeakyBucketCount() {
+  const std::uint32_t count = StoredValue(ID_HRD_NUM_LEAKY_BUCKETS);
+  return count < kMaxLeakyBuckets ? count : kMaxLeakyBuckets;
+}
+
+std::recursive_mutex& HeaderEngineLock() {
+  static std::recursive_mutex lock;
+  return lock;
 }
 
 }  // namespace vc1

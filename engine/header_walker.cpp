@@ -67,18 +67,11 @@ class Walk {
     row.present = 1;
     return v;
   }
-  static std::uint32_t StoredValue(std::int32_t id) {
-    return HeaderSyntaxTable[FindFieldIndex(id)].value;
-  }
   static std::uint32_t Follow(const HeaderField& row, std::uint32_t index, std::uint32_t tested);
 
   void InjectDisplayExtension();
   void CopyLeakyBuckets();
   void CopyHrdFull();
-  std::uint32_t BucketCount() const {
-    const std::uint32_t count = StoredValue(ID_HRD_NUM_LEAKY_BUCKETS);
-    return count < MAX_LEAKY_BUCKETS ? count : MAX_LEAKY_BUCKETS;
-  }
 
   BitCursor reader_;
   BitCursor writer_;
@@ -123,7 +116,7 @@ void Walk::InjectDisplayExtension() {
 }
 
 void Walk::CopyLeakyBuckets() {
-  const std::uint32_t count = BucketCount();
+  const std::uint32_t count = StoredLeakyBucketCount();
   for (std::uint32_t n = 0; n < count; ++n) {
     const std::uint32_t rate = reader_.ReadBits(16);
     LeakyBucketTable[n].HRD_RATE = static_cast<std::uint16_t>(rate);
@@ -135,7 +128,7 @@ void Walk::CopyLeakyBuckets() {
 }
 
 void Walk::CopyHrdFull() {
-  const std::uint32_t count = BucketCount();
+  const std::uint32_t count = StoredLeakyBucketCount();
   for (std::uint32_t n = 0; n < count; ++n) {
     const std::uint32_t full = reader_.ReadBits(8);
     HrdFullTable[n] = static_cast<std::uint8_t>(full);
@@ -150,8 +143,8 @@ std::uint32_t Walk::Run() {
   }
 
   // Without a start code the walk still decodes from bit 0; only the result says so.
-  const bool sequenceFound = reader_.FindStartCode(SEQUENCE_START_CODE);
-  Write(32, SEQUENCE_START_CODE);
+  const bool sequenceFound = reader_.FindStartCode(kSequenceStartCode);
+  Write(32, kSequenceStartCode);
   bool entryFound = false;
 
   std::uint32_t index = 0;
@@ -178,10 +171,10 @@ std::uint32_t Walk::Run() {
         ++index;
         break;
       case ID_ENTRY_POINT:
-        entryFound = reader_.FindStartCode(ENTRY_POINT_START_CODE);
+        entryFound = reader_.FindStartCode(kEntryPointStartCode);
         Write(kTrailingBits, kTrailingPattern);
         if (rewrite_) writer_.AlignToByte();
-        Write(32, ENTRY_POINT_START_CODE);
+        Write(32, kEntryPointStartCode);
         ++index;
         break;
       case ID_DISPLAY_EXT_TEST:

@@ -2,11 +2,11 @@
 
 #include <chrono>
 #include <cstring>
-#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "asf/asf_data_reader.h"
-#include "asf/asf_guid.h"
+#include "asf/asf_layout.h"
 #include "filter/vc1_writer_core.h"
 #include "platform/text.h"
 #include "platform/ui.h"
@@ -48,15 +48,12 @@ constexpr const char* kUsage =
     "(frames written before a fault in INPUT stay in OUTPUT); 2 for a bad\n"
     "command line.\n";
 
-// Answers the writer core's questions from the command line: the input
-// chooser names INPUT, and the overwrite question is answered OK only with
-// --force. Warnings are printed.
+// Answers the writer core's questions from the command line: the overwrite
+// question is answered OK only with --force, and warnings are printed. The
+// converter hands the core its input itself, so the chooser is never shown.
 class CommandLineAnswers final : public platform::UserInterface {
  public:
-  CommandLineAnswers(std::string input, bool force, std::FILE* err)
-      : input_(std::move(input)), force_(force), err_(err) {}
-
-  void SetInput(std::string input) { input_ = std::move(input); }
+  CommandLineAnswers(bool force, std::FILE* err) : force_(force), err_(err) {}
 
   bool AskOkCancel(const char*, const char*) override { return force_; }
 
@@ -66,63 +63,20 @@ class CommandLineAnswers final : public platform::UserInterface {
     std::fprintf(err_, "%s: warning: %s: %s\n", kProgram, caption, t.c_str());
   }
 
-  bool ChooseFileToOpen(const char*, const platform::FileTypeFilter*, std::uint32_t, bool,
-                        char* path, std::uint32_t capacity) override {
-    if (input_.size() >= capacity) return false;
-    std::memcpy(path, input_.c_str(), input_.size() + 1);
-    return true;
+  bool ChooseFileToOpen(const char*, const platform::FileTypeFilter*, std::uint32_t, bool, char*,
+                        std::uint32_t) override {
+    return false;
   }
 
  private:
-  std::string input_;
   bool force_;
   std::FILE* err_;
 };
 
-#ifdef _WIN32
-std::string Printable(const std::wstring& name) {
-  std::vector<char> narrow(name.size() * 4 + 1);
-  if (platform::WideToNarrow(name.c_str(), narrow.data(), static_cast<std::uint32_t>(narrow.size())))
-    return narrow.data();
-  return "(a name with characters outside the system code page)";
-}
-#else
-std::string Printable(const std::string& name) { return name; }
+constexpr const char* kUnconvertibleName = "(a name with characters outside the system code page)";
 
-// UTF-8 to wide characters, the inverse of the POSIX narrowing; false for
-// bytes that are no UTF-8.
-bool Utf8ToWide(const std::string& in, std::wstring* out) {
-  out->clear();
-  for (std::size_t i = 0; i < in.size();) {
-    auto b = static_cast<unsigned char>(in[i]);
-    std::uint32_t c;
-    std::size_t n;
-    if (b < 0x80) { c = b; n = 1; }
-    else if ((b & 0xE0) == 0xC0) { c = b & 0x1Fu; n = 2; }
-    else if ((b & 0xF0) == 0xE0) { c = b & 0x0Fu; n = 3; }
-    else if ((b & 0xF8) == 0xF0) { c = b & 0x07u; n = 4; }
-    else return false;
-    if (in.size() - i < n) return false;
-    for (std::size_t k = 1; k < n; ++k) {
-      auto t = static_cast<unsigned char>(in[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      c = c << 6 | (t & 0x3Fu);
-    }
-    out->push_back(static_cast<wchar_t>(c));
-    i += n;
-  }
-  return true;
-}
-#endif
-
-// The narrow form of a wide name (what the core's narrow calls open), or
-// false when it has none.
-bool Narrow(const std::wstring& wide, std::string* narrow) {
-  std::vector<char> buffer(wide.size() * 4 + 1);
-  if (!platform::WideToNarrow(wide.c_str(), buffer.data(), static_cast<std::uint32_t>(buffer.size())))
-    return false;
-  *narrow = buffer.data();
-  return true;
+std::string Printable(const platform::NativeString& name) {
+  return platform::PrintableName(name, kUnconvertibleName);
 }
 
 std::string Hex(dravik::HResult hr) {
@@ -131,16 +85,20 @@ std::string Hex(dravik::HResult hr) {
   return text;
 }
 
+constexpr dravik::HResult FromWin32(std::uint32_t error) { return platform::HResultFromWin32(error); }
+
 // A failure code from the core, with a word on the usual ones.
 std::string Describe(dravik::HResult hr) {
-  switch (static_cast<std::uint32_t>(hr)) {
-    case 0x80070002u: case 0x80070003u: return "the folder or file does not exist (" + Hex(hr) + ")";
-    case 0x80070005u: return "access denied (" + Hex(hr) + ")";
-    case 0x80070020u: return "the file is in use (" + Hex(hr) + ")";
-    case 0x80070050u: return "the file exists (" + Hex(hr) + ")";
-    case 0x80070070u: return "the disk is full (" + Hex(hr) + ")";
-    case 0x8007001Du: return "write fault (" + Hex(hr) + ")";
-    case 123u: return "the name cannot be used";
+  switch (hr) {
+    case FromWin32(platform::kErrorFileNotFound):
+    case FromWin32(platform::kErrorPathNotFound):
+      return "the folder or file does not exist (" + Hex(hr) + ")";
+    case FromWin32(platform::kErrorAccessDenied): return "access denied (" + Hex(hr) + ")";
+    case FromWin32(platform::kErrorSharingViolation): return "the file is in use (" + Hex(hr) + ")";
+    case FromWin32(platform::kErrorFileExists): return "the file exists (" + Hex(hr) + ")";
+    case FromWin32(platform::kErrorDiskFull): return "the disk is full (" + Hex(hr) + ")";
+    case FromWin32(platform::kErrorWriteFault): return "write fault (" + Hex(hr) + ")";
+    case dravik::kBareInvalidName: return "the name cannot be used";
     default: return "failure code " + Hex(hr);
   }
 }
@@ -155,90 +113,45 @@ std::string StreamKind(const asf::AsfStreamInfo& s) {
   return "a " + fourcc + " video stream";
 }
 
-// Whether the core's last capture took the codec data of stream `s`. Its
-// codec data sits 129 bytes into the Stream Properties Object; the capture
+// Whether the core's last capture took the codec data of stream `s`, which
+// sits kCodecDataOffset bytes into its Stream Properties Object; the capture
 // may leave out the first byte.
 bool CapturedStream(const dravik::Vc1WriterCore& core, const std::vector<std::uint8_t>& header,
                     const asf::AsfStreamInfo& s) {
   const std::uint32_t captured = core.CodecDataLength();
   if (captured == 0 || (captured != s.codecDataSize && captured + 1 != s.codecDataSize)) return false;
-  const std::uint64_t at = s.headerOffset + 129 + (s.codecDataSize - captured);
+  const std::uint64_t at = s.headerOffset + asf::kCodecDataOffset + (s.codecDataSize - captured);
   return at + captured <= header.size() &&
          std::memcmp(core.CodecData(), header.data() + at, captured) == 0;
 }
 
-void PutLe(std::vector<std::uint8_t>& b, std::uint64_t v, unsigned width) {
-  for (unsigned i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-void Append(std::vector<std::uint8_t>& b, const std::vector<std::uint8_t>& from, std::uint64_t at,
-            std::uint32_t size) {
-  const auto* p = from.data() + at;
-  b.insert(b.end(), p, p + size);
-}
-
-// A Header Object that declares `s` alone: its Extended Stream Properties
-// (the time per frame) in a Header Extension, then its Stream Properties.
-// The header capture reads the first video stream it meets; this is how it
-// gets to see another one, as it would in a file holding only that stream.
-std::vector<std::uint8_t> OneStreamHeader(const std::vector<std::uint8_t>& header,
-                                          const asf::AsfStreamInfo& s) {
-  static constexpr asf::Guid kReserved1 =
-      asf::MakeGuid(0xABD3D211, 0xA9BA, 0x11CF, 0x8EE6, 0x00C00C205365);
-  std::vector<std::uint8_t> b(asf::kHeaderObject.bytes, asf::kHeaderObject.bytes + 16);
-  PutLe(b, 0, 8);  // size, set below
-  PutLe(b, s.extendedSize ? 2 : 1, 4);
-  b.push_back(1);
-  b.push_back(2);
-  if (s.extendedSize != 0 && s.extendedOffset + s.extendedSize <= header.size()) {
-    b.insert(b.end(), asf::kHeaderExtensionObject.bytes, asf::kHeaderExtensionObject.bytes + 16);
-    PutLe(b, 46u + s.extendedSize, 8);
-    b.insert(b.end(), kReserved1.bytes, kReserved1.bytes + 16);
-    PutLe(b, 6, 2);
-    PutLe(b, s.extendedSize, 4);
-    Append(b, header, s.extendedOffset, s.extendedSize);
-  }
-  if (s.headerOffset + s.headerSize <= header.size()) Append(b, header, s.headerOffset, s.headerSize);
-  std::uint64_t size = b.size();
-  for (unsigned i = 0; i < 8; ++i) b[16 + i] = static_cast<std::uint8_t>(size >> (8 * i));
-  return b;
-}
-
-// Writes `bytes` to a new file in the temporary folder; its narrow name (for
-// the chooser) and its path (to remove it) come back.
-bool WriteTemporary(const std::vector<std::uint8_t>& bytes, std::string* narrow,
-                    std::filesystem::path* path) {
-  std::error_code ec;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
-  if (ec) return false;
-  const auto tick = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    *path = folder / ("dravik-extract-" + std::to_string(tick % 1000000007u) + "-" +
-                      std::to_string(attempt) + ".asf");
-#ifdef _WIN32
-    if (!Narrow(path->wstring(), narrow)) return false;
-#else
-    *narrow = path->string();
-#endif
-    if (narrow->size() >= dravik::MAX_NAME_LENGTH) return false;
-    platform::File file = platform::File::CreateForWrite(narrow->c_str(), platform::File::Create::kNew);
-    if (!file.IsOpen()) {
-      if (platform::LastSystemError() == platform::kErrorFileExists) continue;
-      return false;
-    }
-    bool written = file.WriteAll(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-    file.Close();
-    if (written) return true;
-    std::filesystem::remove(*path, ec);
-    return false;
-  }
-  return false;
-}
+// Each step returns kGoOn to let the next one run, else the exit status.
+constexpr int kGoOn = -1;
 
 class Extractor {
  public:
-  Extractor(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+  Extractor(std::FILE* out, std::FILE* err, bool progress)
+      : out_(out), err_(err), progress_(progress) {}
+
+  int Run(const std::vector<platform::NativeString>& args) {
+    int status = ParseArguments(args);
+    if (status == kGoOn) status = OpenInput();
+    if (status == kGoOn) status = ChooseStream();
+    if (status == kGoOn) status = OpenWriter();
+    if (status == kGoOn) status = CaptureHeaders();
+    if (status == kGoOn) status = CopyFrames();
+    return status;
+  }
+
+ private:
+  int ParseArguments(const std::vector<platform::NativeString>& args);
+  int ParseStreamNumber(const std::string& value);
+  int OpenInput();
+  int ChooseStream();
+  int OpenWriter();
+  int CaptureHeaders();
+  int CopyFrames();
+  void ShowProgress(std::uint64_t frames);
 
   int Error(const std::string& message) {
     std::fprintf(err_, "%s: %s\n", kProgram, message.c_str());
@@ -250,223 +163,250 @@ class Extractor {
     return kExitUsage;
   }
 
-  int Run(const std::vector<platform::NativeString>& args, bool progress);
+  // Without usable headers nothing is written, and the empty file the core
+  // has just created goes again.
+  int Abandon(const std::string& message) {
+    core_->CloseOutputFile();
+    platform::RemoveFile(effective_.c_str());
+    return Error(message);
+  }
 
- private:
   std::FILE* out_;
   std::FILE* err_;
+  const bool progress_;
+
+  // From the command line.
+  bool force_ = false;
+  int stream_ = 0;
+  std::vector<platform::NativeString> names_;
+  std::string inputShown_;
+  std::string outputShown_;
+
+  // The input, opened by its narrow name, and its frames.
+  platform::File file_;
+  std::int64_t inputSize_ = -1;
+  std::optional<asf::AsfDataReader> reader_;
+  const asf::AsfStreamInfo* chosen_ = nullptr;
+
+  // The writer, which opens the output from a wide name; effective_ is the
+  // name it writes to (a trailing ".asf" cut), in the native form.
+  std::wstring output_;
+  std::optional<CommandLineAnswers> answers_;
+  std::optional<dravik::Vc1WriterCore> core_;
+  platform::NativeString effective_;
+  std::string effectiveShown_;
+
+  // Progress line state.
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point shown_;
+  bool progressShown_ = false;
 };
 
-int Extractor::Run(const std::vector<platform::NativeString>& args, bool progress) {
-  bool force = false;
-  int stream = 0;
-  std::vector<platform::NativeString> names;
+int Extractor::ParseArguments(const std::vector<platform::NativeString>& args) {
   bool options = true;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const platform::NativeString& a = args[i];
     std::string arg = Printable(a);
-    if (options && a.size() > 1 && a[0] == '-') {
-      if (arg == "--") {
-        options = false;
-      } else if (arg == "--help" || arg == "-h") {
-        std::fputs(kUsage, out_);
-        return kExitOk;
-      } else if (arg == "--force" || arg == "-f") {
-        force = true;
-      } else if (arg == "--stream" || arg.compare(0, 9, "--stream=") == 0) {
-        std::string value;
-        if (arg == "--stream") {
-          if (++i == args.size()) return Usage("--stream needs a stream number");
-          value = Printable(args[i]);
-        } else {
-          value = arg.substr(9);
-        }
-        char* end = nullptr;
-        long n = std::strtol(value.c_str(), &end, 10);
-        if (value.empty() || *end != '\0' || n < 1 || n > 127)
-          return Usage("--stream takes a stream number from 1 to 127, not '" + value + "'");
-        stream = static_cast<int>(n);
-      } else {
-        return Usage("unknown option '" + arg + "'");
-      }
-      continue;
+    if (!options || a.size() <= 1 || a[0] != '-') {
+      names_.push_back(a);
+    } else if (arg == "--") {
+      options = false;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, out_);
+      return kExitOk;
+    } else if (arg == "--force" || arg == "-f") {
+      force_ = true;
+    } else if (arg == "--stream") {
+      if (++i == args.size()) return Usage("--stream needs a stream number");
+      if (int status = ParseStreamNumber(Printable(args[i])); status != kGoOn) return status;
+    } else if (arg.compare(0, 9, "--stream=") == 0) {
+      if (int status = ParseStreamNumber(arg.substr(9)); status != kGoOn) return status;
+    } else {
+      return Usage("unknown option '" + arg + "'");
     }
-    names.push_back(a);
   }
-  if (names.size() != 2) return Usage(names.size() < 2 ? "INPUT and OUTPUT are needed" : "too many names");
-  const std::string inputShown = Printable(names[0]);
-  const std::string outputShown = Printable(names[1]);
+  if (names_.size() != 2)
+    return Usage(names_.size() < 2 ? "INPUT and OUTPUT are needed" : "too many names");
+  inputShown_ = Printable(names_[0]);
+  outputShown_ = Printable(names_[1]);
+  return kGoOn;
+}
 
-  // The core opens the input through the narrow chooser and the output from a
-  // wide name; give each the name in the form it takes.
+int Extractor::ParseStreamNumber(const std::string& value) {
+  char* end = nullptr;
+  long n = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || n < 1 || n > 127)
+    return Usage("--stream takes a stream number from 1 to 127, not '" + value + "'");
+  stream_ = static_cast<int>(n);
+  return kGoOn;
+}
+
+int Extractor::OpenInput() {
+  // The input opens by its narrow name and the core opens the output from a
+  // wide one; give each the name in the form it takes.
   std::string input;
-  std::wstring output;
 #ifdef _WIN32
-  if (!Narrow(names[0], &input))
-    return Error(inputShown + ": the name has no form in the system code page");
-  output = names[1];
+  if (!platform::WideToNarrow(names_[0], &input))
+    return Error(inputShown_ + ": the name has no form in the system code page");
+  output_ = names_[1];
 #else
-  input = names[0];
+  input = names_[0];
   std::string check;
-  if (!Utf8ToWide(names[1], &output) || !Narrow(output, &check) || check != names[1])
-    return Error(outputShown + ": the name is not valid UTF-8");
+  if (!platform::NarrowToWide(names_[1], &output_) || !platform::WideToNarrow(output_, &check) ||
+      check != names_[1])
+    return Error(outputShown_ + ": the name is not valid UTF-8");
 #endif
-  if (input.size() >= dravik::MAX_NAME_LENGTH)
-    return Error(inputShown + ": the name is longer than " +
-                 std::to_string(dravik::MAX_NAME_LENGTH - 1) + " bytes");
+  if (input.size() >= dravik::kMaxNameLength)
+    return Error(inputShown_ + ": the name is longer than " +
+                 std::to_string(dravik::kMaxNameLength - 1) + " bytes");
 
-  platform::File file = platform::File::OpenSharedRead(input.c_str());
-  if (!file.IsOpen())
-    return Error(inputShown + ": cannot open: " +
-                 Describe(dravik::FailureFromWin32(platform::LastSystemError())));
-  const std::int64_t inputSize = file.Size();
-  asf::AsfDataReader reader(file);
-  if (!reader.Open()) return Error(inputShown + ": " + reader.ErrorMessage());
-  const asf::AsfFileInfo& info = reader.Info();
+  file_ = platform::File::OpenSharedRead(input.c_str());
+  if (!file_.IsOpen())
+    return Error(inputShown_ + ": cannot open: " +
+                 Describe(platform::FailureFromWin32(platform::LastSystemError())));
+  inputSize_ = file_.Size();
+  reader_.emplace(file_);
+  if (!reader_->Open()) return Error(inputShown_ + ": " + reader_->ErrorMessage());
+  return kGoOn;
+}
 
-  const asf::AsfStreamInfo* chosen = nullptr;
-  if (stream != 0) {
-    chosen = info.Find(static_cast<std::uint8_t>(stream));
-    if (!chosen) return Error(inputShown + ": there is no stream " + std::to_string(stream));
-    if (!chosen->isVideo || chosen->compression != asf::kFourCcWvc1)
-      return Error(inputShown + ": stream " + std::to_string(stream) + " is " +
-                   StreamKind(*chosen) + ", not WVC1");
+int Extractor::ChooseStream() {
+  const asf::AsfFileInfo& info = reader_->Info();
+  if (stream_ != 0) {
+    chosen_ = info.Find(static_cast<std::uint8_t>(stream_));
+    if (!chosen_) return Error(inputShown_ + ": there is no stream " + std::to_string(stream_));
+    if (!chosen_->isVideo || chosen_->compression != asf::kFourCcWvc1)
+      return Error(inputShown_ + ": stream " + std::to_string(stream_) + " is " +
+                   StreamKind(*chosen_) + ", not WVC1");
   } else {
     std::string others;
     for (const auto& s : info.streams) {
       if (!s.isVideo || s.compression != asf::kFourCcWvc1) continue;
-      if (!chosen) chosen = &s;
+      if (!chosen_) chosen_ = &s;
       else others += " " + std::to_string(s.number);
     }
-    if (!chosen) return Error(inputShown + ": no WVC1 video stream");
+    if (!chosen_) return Error(inputShown_ + ": no WVC1 video stream");
     if (!others.empty())
       std::fprintf(err_, "%s: taking stream %u; other WVC1 streams:%s (see --stream)\n", kProgram,
-                   chosen->number, others.c_str());
+                   chosen_->number, others.c_str());
   }
-  reader.SelectStream(chosen->number);
+  reader_->SelectStream(chosen_->number);
+  return kGoOn;
+}
 
-  CommandLineAnswers answers(input, force, err_);
-  dravik::Vc1WriterCore core(answers, nullptr, nullptr);
-  dravik::HResult hr = core.SetOutputFileName(output.c_str());
+int Extractor::OpenWriter() {
+  answers_.emplace(force_, err_);
+  core_.emplace(*answers_, nullptr, nullptr);
+  dravik::HResult hr = core_->SetOutputFileName(output_.c_str());
   if (hr == dravik::kBareFilenameTooLong)
-    return Error(outputShown + ": the name is longer than " +
-                 std::to_string(dravik::MAX_NAME_LENGTH) + " characters");
-  if (hr != dravik::kS_OK) return Error(outputShown + ": " + Describe(hr));
+    return Error(outputShown_ + ": the name is longer than " +
+                 std::to_string(dravik::kMaxNameLength) + " characters");
+  if (hr != platform::kOk) return Error(outputShown_ + ": " + Describe(hr));
   std::wstring effective;
-  core.GetOutputFileName(&effective);
+  core_->GetOutputFileName(&effective);
   std::string effectiveNarrow;
-  if (!Narrow(effective, &effectiveNarrow))
-    return Error(outputShown + ": the name has no form in the system code page");
-  const std::string effectiveShown = Printable(
+  if (!platform::WideToNarrow(effective, &effectiveNarrow))
+    return Error(outputShown_ + ": the name has no form in the system code page");
 #ifdef _WIN32
-      effective
+  effective_ = effective;
 #else
-      effectiveNarrow
+  effective_ = effectiveNarrow;
 #endif
-  );
-  if (effective != output)
+  effectiveShown_ = Printable(effective_);
+  if (effective != output_)
     std::fprintf(err_, "%s: writing to %s (a trailing \".asf\" is dropped, as Dravik does)\n",
-                 kProgram, effectiveShown.c_str());
-  std::error_code ec;
-#ifdef _WIN32
-  const std::filesystem::path outputPath(effective);
-#else
-  const std::filesystem::path outputPath(effectiveNarrow);
-#endif
-  if (std::filesystem::equivalent(std::filesystem::path(names[0]), outputPath, ec))
-    return Error(effectiveShown + ": is INPUT itself; nothing written");
-  if (!force && std::filesystem::exists(outputPath, ec))
-    return Error(effectiveShown + ": already exists; use --force to overwrite it");
+                 kProgram, effectiveShown_.c_str());
+  if (platform::IsSameFile(names_[0].c_str(), effective_.c_str()))
+    return Error(effectiveShown_ + ": is INPUT itself; nothing written");
+  if (!force_ && platform::FileExists(effective_.c_str()))
+    return Error(effectiveShown_ + ": already exists; use --force to overwrite it");
 
-  // Dravik's own sequence: create the output, then capture the headers from
-  // the file the chooser names.
-  hr = core.SetFileName(output.c_str());
-  if (!core.IsOutputFileOpen()) {
-    if (force || hr != static_cast<dravik::HResult>(0x80070050u))
-      return Error(effectiveShown + ": cannot create: " + Describe(hr));
-    return Error(effectiveShown + ": already exists; use --force to overwrite it");
-  }
-  // Without usable headers nothing is written, and the empty file the core
-  // has just created goes again.
-  auto abandon = [&](const std::string& message) {
-    core.CloseOutputFile();
-    std::filesystem::remove(outputPath, ec);
-    return Error(message);
-  };
-  const std::vector<std::uint8_t>& header = reader.HeaderBytes();
-  if (!CapturedStream(core, header, *chosen)) {
-    // The capture took another stream's headers (or none): show it the
-    // chosen stream alone.
-    std::string tempName;
-    std::filesystem::path tempPath;
-    if (!WriteTemporary(OneStreamHeader(header, *chosen), &tempName, &tempPath))
-      return abandon("cannot write a temporary file for the header capture; nothing written");
-    answers.SetInput(tempName);
-    core.CaptureStreamHeaders();
-    std::filesystem::remove(tempPath, ec);
-    if (core.CodecDataLength() == 0 || !CapturedStream(core, header, *chosen))
-      return abandon(inputShown + ": the header capture found no codec data for stream " +
-                     std::to_string(chosen->number) + " (it has " +
-                     std::to_string(chosen->codecDataSize) + " bytes of it); nothing written");
+  // Dravik's own sequence: create the output, then capture the headers.
+  hr = core_->OpenOutputFile();
+  if (core_->IsOutputFileOpen()) return kGoOn;
+  if (force_ || hr != FromWin32(platform::kErrorFileExists))
+    return Error(effectiveShown_ + ": cannot create: " + Describe(hr));
+  return Error(effectiveShown_ + ": already exists; use --force to overwrite it");
+}
+
+int Extractor::CaptureHeaders() {
+  // The capture takes the first video stream it meets, from the Header Object
+  // the reader has already read; for another stream it is shown that stream
+  // alone.
+  const std::vector<std::uint8_t>& header = reader_->HeaderBytes();
+  platform::MemoryReader whole(header.data(), header.size());
+  core_->CaptureStreamHeadersFrom(whole);
+  if (!CapturedStream(*core_, header, *chosen_)) {
+    const std::vector<std::uint8_t> alone = asf::HeaderForStreamAlone(header, *chosen_);
+    platform::MemoryReader aloneReader(alone.data(), alone.size());
+    core_->CaptureStreamHeadersFrom(aloneReader);
+    if (core_->CodecDataLength() == 0 || !CapturedStream(*core_, header, *chosen_))
+      return Abandon(inputShown_ + ": the header capture found no codec data for stream " +
+                     std::to_string(chosen_->number) + " (it has " +
+                     std::to_string(chosen_->codecDataSize) + " bytes of it); nothing written");
     std::fprintf(err_, "%s: stream %u is not the first video stream; its headers were taken "
-                 "from its own Stream Properties\n", kProgram, chosen->number);
+                 "from its own Stream Properties\n", kProgram, chosen_->number);
   }
-  if (core.HeaderBlockLength() == 0)
-    return abandon(inputShown + ": stream " + std::to_string(chosen->number) +
+  if (core_->HeaderBlockLength() == 0)
+    return Abandon(inputShown_ + ": stream " + std::to_string(chosen_->number) +
                    " has no sequence header and entry-point header in its codec data; nothing "
                    "written");
+  return kGoOn;
+}
 
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  Clock::time_point shown = start;
-  bool progressShown = false;
+int Extractor::CopyFrames() {
+  start_ = shown_ = std::chrono::steady_clock::now();
   std::uint64_t frames = 0;
   asf::AsfFrame frame;
   asf::AsfDataReader::Status status;
   int result = kExitOk;
-  while ((status = reader.Next(&frame)) == asf::AsfDataReader::Status::kFrame) {
-    hr = core.WriteFrame(frame.data, frame.size);
-    if (hr != dravik::kS_OK) {
-      if (progressShown) std::fputc('\n', err_);
-      progressShown = false;
-      result = Error(effectiveShown + ": writing frame " + std::to_string(frames) + " failed: " +
-                     (hr == dravik::kS_FALSE ? std::string("the file was closed") : Describe(hr)));
+  while ((status = reader_->Next(&frame)) == asf::AsfDataReader::Status::kFrame) {
+    dravik::HResult hr = core_->WriteFrame(frame.data, frame.size);
+    if (hr != platform::kOk) {
+      if (progressShown_) std::fputc('\n', err_);
+      progressShown_ = false;
+      result = Error(effectiveShown_ + ": writing frame " + std::to_string(frames) + " failed: " +
+                     (hr == platform::kFalse ? std::string("the file was closed") : Describe(hr)));
       break;
     }
     ++frames;
-    if (progress && (frames & 31) == 0) {
-      Clock::time_point now = Clock::now();
-      if (now - start >= std::chrono::seconds(1) && now - shown >= std::chrono::milliseconds(200)) {
-        int percent = inputSize > 0 ? static_cast<int>(reader.Position() * 100 /
-                                                       static_cast<std::uint64_t>(inputSize))
-                                    : 0;
-        std::fprintf(err_, "\r%s: %3d%%, %llu frames", kProgram, percent,
-                     static_cast<unsigned long long>(frames));
-        std::fflush(err_);
-        shown = now;
-        progressShown = true;
-      }
-    }
+    if (progress_ && (frames & 31) == 0) ShowProgress(frames);
   }
-  if (progressShown) std::fprintf(err_, "\r%50s\r", "");
-  core.CloseOutputFile();
+  if (progressShown_) std::fprintf(err_, "\r%50s\r", "");
+  core_->CloseOutputFile();
   if (result != kExitOk) return result;
   if (status == asf::AsfDataReader::Status::kError)
-    return Error(inputShown + ": " + reader.ErrorMessage() + "; the " + std::to_string(frames) +
-                 " frames before it are in " + effectiveShown);
-  if (frames == 0) return Error(inputShown + ": stream " + std::to_string(chosen->number) +
-                                " has no frames; " + effectiveShown + " is empty");
-  if (progress)
+    return Error(inputShown_ + ": " + reader_->ErrorMessage() + "; the " +
+                 std::to_string(frames) + " frames before it are in " + effectiveShown_);
+  if (frames == 0)
+    return Error(inputShown_ + ": stream " + std::to_string(chosen_->number) + " has no frames; " +
+                 effectiveShown_ + " is empty");
+  if (progress_)
     std::fprintf(err_, "%s: %llu frames written to %s\n", kProgram,
-                 static_cast<unsigned long long>(frames), effectiveShown.c_str());
+                 static_cast<unsigned long long>(frames), effectiveShown_.c_str());
   return kExitOk;
+}
+
+// After the first second, at most five times a second.
+void Extractor::ShowProgress(std::uint64_t frames) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - start_ < std::chrono::seconds(1) || now - shown_ < std::chrono::milliseconds(200))
+    return;
+  int percent = inputSize_ > 0 ? static_cast<int>(reader_->Position() * 100 /
+                                                  static_cast<std::uint64_t>(inputSize_))
+                               : 0;
+  std::fprintf(err_, "\r%s: %3d%%, %llu frames", kProgram, percent,
+               static_cast<unsigned long long>(frames));
+  std::fflush(err_);
+  shown_ = now;
+  progressShown_ = true;
 }
 
 }  // namespace
 
 int Run(const std::vector<platform::NativeString>& args, std::FILE* out, std::FILE* err,
         bool progress) {
-  return Extractor(out, err).Run(args, progress);
+  return Extractor(out, err, progress).Run(args);
 }
 
 }  // namespace extract

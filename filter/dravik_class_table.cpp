@@ -6,7 +6,7 @@
 
 #include "filter/dravik_class.h"
 #include "filter/vc1_writer.h"
-#include "framework/media_guids.h"
+#include "filter/wvc1_subtype.h"
 #include "framework/module_server.h"
 
 namespace {

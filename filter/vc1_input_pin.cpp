@@ -4,7 +4,7 @@
 
 #include "filter/dravik_writer_filter.h"
 #include "filter/vc1_writer.h"
-#include "framework/media_guids.h"
+#include "filter/wvc1_subtype.h"
 
 CVc1InputPin::CVc1InputPin(CDravikWriterFilter* filter, CCritSec* lock, HRESULT* result,
                            CVc1Writer* writer)

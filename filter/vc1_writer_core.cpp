@@ -1,6 +1,7 @@
 #include "filter/vc1_writer_core.h"
 
 #include <cstring>
+#include <mutex>
 #include <new>
 
 #include "asf/asf_header_probe.h"
@@ -9,46 +10,37 @@
 
 namespace dravik {
 
-namespace {
-constexpr std::int32_t kInterlaceFieldId = 11;  // INTERLACE in the header syntax table
-}  // namespace
-
 Vc1WriterCore::Vc1WriterCore(platform::UserInterface& ui, StopRequest stop, void* stopContext)
     : ui_(ui), stop_(stop), stopContext_(stopContext) {}
 
 Vc1WriterCore::~Vc1WriterCore() { CloseOutputFile(); }
 
-platform::RecursiveLock& Vc1WriterCore::HeaderEngineLock() {
-  static platform::RecursiveLock lock;
-  return lock;
-}
-
 HResult Vc1WriterCore::SetOutputFileName(const wchar_t* name) {
-  if (name == nullptr) return kE_POINTER;
+  if (name == nullptr) return platform::kInvalidPointer;
   std::size_t length = std::char_traits<wchar_t>::length(name);
-  if (length > MAX_NAME_LENGTH) return kBareFilenameTooLong;
+  if (length > kMaxNameLength) return kBareFilenameTooLong;
   platform::ScopedLock lock(filterLock_);
   try {
     outputFileName_.assign(name, length);
   } catch (const std::bad_alloc&) {
     outputFileName_.clear();
     hasOutputFileName_ = false;
-    return kE_OUTOFMEMORY;
+    return platform::kOutOfMemory;
   }
   hasOutputFileName_ = true;
   // Only lower case, and never the whole name: ".asf" itself and "x.ASF" stay.
   static constexpr wchar_t kAsf[] = L".asf";
   if (length > 4 && outputFileName_.compare(length - 4, 4, kAsf) == 0)
     outputFileName_.resize(length - 4);
-  return kS_OK;
+  return platform::kOk;
 }
 
 HResult Vc1WriterCore::SetFileName(const wchar_t* name) {
   HResult hr = SetOutputFileName(name);
-  if (hr != kS_OK) return hr;
+  if (hr != platform::kOk) return hr;
   ClearWriteError();
   HResult opened = OpenOutputFile();
-  return CaptureStreamHeaders() ? opened : kS_FALSE;
+  return CaptureStreamHeaders() ? opened : platform::kFalse;
 }
 
 bool Vc1WriterCore::GetOutputFileName(std::wstring* name) const {
@@ -63,25 +55,25 @@ HResult Vc1WriterCore::OpenOutputFile() {
   // and a close from slipping between the test and the creation.
   platform::ScopedLock lock(filterLock_);
   // A name set while a file is open takes effect at the next open.
-  if (outputFile_.IsOpen()) return kS_OK;
+  if (outputFile_.IsOpen()) return platform::kOk;
   if (!hasOutputFileName_) return kBareInvalidName;
-  char narrow[MAX_NAME_LENGTH];
-  if (!platform::WideToNarrow(outputFileName_.c_str(), narrow, MAX_NAME_LENGTH))
+  char narrow[kMaxNameLength];
+  if (!platform::WideToNarrow(outputFileName_.c_str(), narrow, kMaxNameLength))
     return kBareInvalidName;
 
   platform::File file = platform::File::CreateForWrite(narrow, platform::File::Create::kNew);
   if (!file.IsOpen()) {
     std::uint32_t error = platform::LastSystemError();
-    if (error != platform::kErrorFileExists) return FailureFromWin32(error);
+    if (error != platform::kErrorFileExists) return platform::FailureFromWin32(error);
     if (ui_.AskOkCancel(kOverwriteText, kOverwriteCaption))
       file = platform::File::CreateForWrite(narrow, platform::File::Create::kAlways);
     // Declined or failed again: the error the system has now (the "exists"
     // of the first attempt after a Cancel), never a success.
-    if (!file.IsOpen()) return FailureFromWin32(platform::LastSystemError());
+    if (!file.IsOpen()) return platform::FailureFromWin32(platform::LastSystemError());
   }
   platform::ScopedLock stream(streamLock_);
   outputFile_ = std::move(file);
-  return kS_OK;
+  return platform::kOk;
 }
 
 HResult Vc1WriterCore::CloseOutputFile() {
@@ -89,7 +81,7 @@ HResult Vc1WriterCore::CloseOutputFile() {
   // Waits for the frame being written, if any.
   platform::ScopedLock stream(streamLock_);
   outputFile_.Close();
-  return kS_OK;
+  return platform::kOk;
 }
 
 bool Vc1WriterCore::IsOutputFileOpen() const {
@@ -111,8 +103,8 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
   std::uint32_t error;
   {
     platform::ScopedLock stream(streamLock_);
-    if (!outputFile_.IsOpen()) return kS_FALSE;
-    if (data == nullptr && length != 0) return kE_POINTER;
+    if (!outputFile_.IsOpen()) return platform::kFalse;
+    if (data == nullptr && length != 0) return platform::kInvalidPointer;
     // An empty sample is the start code alone: its buffer holds no picture,
     // whatever byte happens to be there.
     bool intra = length != 0 && StartsIntraPicture(data[0], interlace_);
@@ -120,7 +112,7 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
          outputFile_.WriteAll(headerBlock_, headerBlockLength_)) &&
         outputFile_.WriteAll(FRAME_START_CODE, sizeof FRAME_START_CODE) &&
         (length == 0 || outputFile_.WriteAll(data, length))) {
-      return kS_OK;
+      return platform::kOk;
     }
     error = platform::LastSystemError();
   }
@@ -132,7 +124,7 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
 
 HResult Vc1WriterCore::ReportWriteFailure() {
   std::uint32_t error = platform::LastSystemError();
-  if (error != platform::kErrorDiskFull) return FailureFromWin32(error);
+  if (error != platform::kErrorDiskFull) return platform::FailureFromWin32(error);
   // The flag goes up before the stop, so a Pause that gets in right after the
   // stop already leaves the full file alone.
   SetWriteError();
@@ -154,29 +146,31 @@ bool Vc1WriterCore::AskForInputFile(char* buffer, std::uint32_t capacity) {
 }
 
 bool Vc1WriterCore::CaptureStreamHeaders() {
-  // The capture works in buffers of its own, cleared before the dialog, and
-  // replaces the writer's block only when it has opened an input file. A
-  // cancelled dialog or an unreadable file thus keeps the earlier block in
+  // A cancelled chooser or an unreadable file keeps the earlier block in
   // force (bytes, lengths and time per frame), so what goes ahead of I
-  // pictures is always a block that a capture built; and a capture never
-  // holds up the frames being written while the user picks a file.
-  std::uint8_t codecData[HEADER_BUFFER_SIZE] = {};
-  std::uint8_t headerBlock[HEADER_BUFFER_SIZE] = {};
-  char path[MAX_NAME_LENGTH];
-
+  // pictures is always a block that a capture built.
+  char path[kMaxNameLength];
   platform::File input;
-  if (AskForInputFile(path, MAX_NAME_LENGTH)) input = platform::File::OpenSharedRead(path);
+  if (AskForInputFile(path, kMaxNameLength)) input = platform::File::OpenSharedRead(path);
   if (!input.IsOpen()) {
     platform::ScopedLock stream(streamLock_);
     return codecDataLength_ != 0;
   }
+  return CaptureStreamHeadersFrom(input);
+}
 
+bool Vc1WriterCore::CaptureStreamHeadersFrom(platform::ByteReader& input) {
+  // The capture works in buffers of its own, cleared first, and replaces the
+  // writer's block only at the end; it never holds up the frames being
+  // written while it reads the input.
+  std::uint8_t codecData[HEADER_BUFFER_SIZE] = {};
+  std::uint8_t headerBlock[HEADER_BUFFER_SIZE] = {};
   std::uint32_t timePerFrame = 0;
   std::uint32_t codecDataLength;
   std::uint32_t headerBlockLength;
   bool interlace = false;
   {
-    platform::ScopedLock engine(HeaderEngineLock());
+    std::lock_guard<std::recursive_mutex> engine(vc1::HeaderEngineLock());
     asf::AsfHeaderProbe probe(input);
     codecDataLength = probe.FindVideoCodecData(codecData, HEADER_BUFFER_SIZE, &timePerFrame);
     if (codecDataLength > HEADER_BUFFER_SIZE) codecDataLength = 0;
@@ -185,12 +179,10 @@ bool Vc1WriterCore::CaptureStreamHeaders() {
         vc1::WalkHeaders(codecData, codecDataLength, headerBlock, HEADER_BUFFER_SIZE, true);
     if (headerBlockLength > HEADER_BUFFER_SIZE) headerBlockLength = 0;
     if (headerBlockLength > 0) {
-      const vc1::HeaderField& row = vc1::HeaderSyntaxTable[vc1::FindFieldIndex(kInterlaceFieldId)];
-      interlace = row.present != 0 && row.value == 1;
+      interlace = vc1::StoredValue(vc1::ID_INTERLACE) == 1;
       vc1::PrintHeaderReport(vc1::DiscardingReportSink());
     }
   }
-  input.Close();
 
   platform::ScopedLock stream(streamLock_);
   std::memcpy(codecData_, codecData, sizeof codecData_);

@@ -20,30 +20,35 @@
 // path (the pin holds the receive lock, the stop takes the filter lock and
 // closes). Nothing takes them the other way round, so a close or a new header
 // block waits for the frame being written and never cuts into it.
-// Captures from all writers in the process take one more lock, the header
-// engine lock, around the probe, the walk and the report, because the engine's
-// field store and frame-rate hint are process-wide; it is held alone, with no
-// other lock of the core taken inside it.
+// Captures from all writers in the process take one more lock, the engine's
+// vc1::HeaderEngineLock, around the probe, the walk and the report, because
+// the engine's field store and frame-rate hint are process-wide; it is held
+// alone, with no other lock of the core taken inside it.
 
 #include <cstdint>
 #include <atomic>
 #include <string>
 
-#include "filter/hresult.h"
 #include "platform/file.h"
+#include "platform/hresult.h"
 #include "platform/recursive_lock.h"
 #include "platform/ui.h"
 
 namespace dravik {
+
+using HResult = platform::HResult;
 
 inline constexpr std::uint32_t HEADER_BUFFER_SIZE = 1024;
 // Written in front of every frame's payload.
 inline constexpr std::uint8_t FRAME_START_CODE[4] = {0x00, 0x00, 0x01, 0x0D};
 // Longest output name, in characters without the terminator; also the size of
 // the narrow path buffers (terminator included).
-inline constexpr std::uint32_t MAX_NAME_LENGTH = 260;
+inline constexpr std::uint32_t kMaxNameLength = 260;
 // Result of a write that failed because the disk is full.
-inline constexpr HResult kDiskFullResult = static_cast<HResult>(0x80070070u);
+inline constexpr HResult kDiskFullResult = platform::HResultFromWin32(platform::kErrorDiskFull);
+// Bare Win32 numbers that two validation paths return unconverted.
+inline constexpr HResult kBareInvalidName = 123;      // no usable output name
+inline constexpr HResult kBareFilenameTooLong = 206;  // name over 260 characters
 
 inline constexpr const char* kOverwriteText = "Output File already exists - overwrite it?";
 inline constexpr const char* kOverwriteCaption = "File Already Exists";
@@ -98,10 +103,23 @@ class Vc1WriterCore {
   // the frame's result; on a full disk stops the filter and warns the user.
   HResult ReportWriteFailure();
 
-  // Asks for the input file and builds the header block from its ASF header.
-  // True when codec data is available (from this capture, or, when no file
-  // was opened, from an earlier one).
+  // The capture as SetFileName runs it: asks for the input file through the
+  // chooser, opens it (read access, read sharing) and hands it to
+  // CaptureStreamHeadersFrom. A cancelled chooser or a file that does not
+  // open changes nothing. True when codec data is available (from this
+  // capture, or, when no file was opened, from an earlier one).
   bool CaptureStreamHeaders();
+  // The one capture entry point, over an input that is already open and
+  // positioned at the start of an ASF file (a file, or the converter's copy
+  // of a header in memory). Probes the ASF Header Object for the first video
+  // stream's codec data and time per frame, rewrites its sequence and
+  // entry-point headers with the frame rate injected, and publishes the
+  // result: codec data, header block, time per frame and INTERLACE, replaced
+  // together under the stream lock (also when nothing usable was found), so a
+  // frame being written never sees half of it. Reads `input` and leaves it
+  // open. True when codec data was found; the header block may still be
+  // empty (codec data without both start codes).
+  bool CaptureStreamHeadersFrom(platform::ByteReader& input);
   // The open-file chooser; `buffer` (capacity bytes) gets the chosen path.
   bool AskForInputFile(char* buffer, std::uint32_t capacity);
 
@@ -111,8 +129,6 @@ class Vc1WriterCore {
 
   platform::RecursiveLock& FilterLock() { return filterLock_; }
   platform::RecursiveLock& ReceiveLock() { return receiveLock_; }
-  // Serialises every header-engine walk and report in the process.
-  static platform::RecursiveLock& HeaderEngineLock();
 
   // What the last capture that opened a file left. Read them while no
   // capture runs (tests, diagnostics).

@@ -1,18 +1,9 @@
 #include "framework/hresult.h"
 
-HRESULT Win32FailureToHResult(DWORD error) {
-  return static_cast<HRESULT>(error | 0x80070000u);
-}
+HRESULT Win32FailureToHResult(DWORD error) { return platform::FailureFromWin32(error); }
 
 HRESULT Win32ToHResult(LONG error) {
-  if (error == 0) return S_OK;
-  return static_cast<HRESULT>((static_cast<DWORD>(error) & 0xFFFFu) | 0x80070000u);
+  return platform::HResultFromWin32(static_cast<std::uint32_t>(error));
 }
 
-HRESULT LastErrorAsHResult() {
-  const DWORD error = GetLastError();
-  if (error == 0) return E_FAIL;
-  const LONG value = static_cast<LONG>(error);
-  if (value > 0) return Win32ToHResult(value);
-  return static_cast<HRESULT>(value);
-}
+HRESULT LastErrorAsHResult() { return platform::FailureFromWin32(GetLastError()); }

@@ -61,11 +61,10 @@ HRESULT UnknownFilterIsNoError(HRESULT hr) {
 HRESULT AMovieSetupRegisterServer(CLSID clsid, LPCWSTR description, LPCWSTR modulePath,
                                   LPCWSTR threadingModel, LPCWSTR serverType) {
   std::string descriptionA, pathA, threadingA, serverTypeA;
-  HRESULT hr = ToAnsi(description, descriptionA);
-  if (SUCCEEDED(hr)) hr = ToAnsi(modulePath, pathA);
-  if (SUCCEEDED(hr)) hr = ToAnsi(threadingModel, threadingA);
-  if (SUCCEEDED(hr)) hr = ToAnsi(serverType, serverTypeA);
-  if (FAILED(hr)) return hr;
+  RETURN_IF_FAILED(ToAnsi(description, descriptionA));
+  RETURN_IF_FAILED(ToAnsi(modulePath, pathA));
+  RETURN_IF_FAILED(ToAnsi(threadingModel, threadingA));
+  RETURN_IF_FAILED(ToAnsi(serverType, serverTypeA));
 
   char keyName[kPathCapacity];
   ClassKeyName(clsid, keyName);

@@ -19,6 +19,7 @@ using NativeString = std::basic_string<NativeChar>;
 
 // Win32 error codes the callers distinguish.
 inline constexpr std::uint32_t kErrorFileNotFound = 2;
+inline constexpr std::uint32_t kErrorPathNotFound = 3;
 inline constexpr std::uint32_t kErrorAccessDenied = 5;
 inline constexpr std::uint32_t kErrorNotEnoughMemory = 8;
 inline constexpr std::uint32_t kErrorWriteFault = 29;
@@ -94,6 +95,15 @@ class File final : public ByteReader {
   explicit File(Handle h) : handle_(h) {}
   Handle handle_ = InvalidHandle();
 };
+
+// Operations on a file by its name, for callers that check or tidy up around
+// the opens above. False when the system says no (the last system error then
+// says why, except for FileExists and IsSameFile, which only answer).
+// Whether something exists under `name` (links followed).
+bool FileExists(const NativeChar* name);
+// Whether both names lead to one existing file (links followed).
+bool IsSameFile(const NativeChar* a, const NativeChar* b);
+bool RemoveFile(const NativeChar* name);
 
 // Reads from a byte span in memory (tests, fuzz targets, in-memory callers).
 class MemoryReader final : public ByteReader {

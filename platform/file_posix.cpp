@@ -104,4 +104,21 @@ void File::Close() {
   }
 }
 
+bool FileExists(const NativeChar* name) {
+  struct stat st {};
+  return ::stat(name, &st) == 0;
+}
+
+bool IsSameFile(const NativeChar* a, const NativeChar* b) {
+  struct stat sa {}, sb {};
+  return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+bool RemoveFile(const NativeChar* name) {
+  if (::unlink(name) == 0) return true;
+  Fail();
+  return false;
+}
+
 }  // namespace platform

@@ -51,4 +51,30 @@ void File::Close() {
   handle_ = InvalidHandle();
 }
 
+bool FileExists(const NativeChar* name) {
+  return ::GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+// The volume and index that identify a file, from a handle that asks for no
+// access (so it opens whatever others hold); folders open too.
+bool FileIdentity(const NativeChar* name, BY_HANDLE_FILE_INFORMATION* info) {
+  HANDLE h = ::CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = ::GetFileInformationByHandle(h, info) != FALSE;
+  ::CloseHandle(h);
+  return ok;
+}
+}  // namespace
+
+bool IsSameFile(const NativeChar* a, const NativeChar* b) {
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  return FileIdentity(a, &ia) && FileIdentity(b, &ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool RemoveFile(const NativeChar* name) { return ::DeleteFileW(name) != FALSE; }
+
 }  // namespace platform

@@ -13,4 +13,18 @@ bool WideToNarrow(const wchar_t* wide, char* narrow, std::uint32_t capacity) {
   return n > 0;
 }
 
+bool NarrowToWide(const std::string& narrow, std::wstring* wide) {
+  wide->clear();
+  if (narrow.empty()) return true;
+  const int length = static_cast<int>(narrow.size());
+  int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), length, nullptr, 0);
+  if (n <= 0) return false;
+  wide->resize(static_cast<std::size_t>(n));
+  if (::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow.data(), length, &(*wide)[0], n) != n) {
+    wide->clear();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace platform

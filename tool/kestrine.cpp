@@ -8,33 +8,13 @@
 
 #include "asf/asf_header_probe.h"
 #include "engine/VC1Parse.h"
-
-#ifdef _WIN32
-#include <cwchar>
-
 #include "platform/text.h"
-#endif
 
 namespace kestrine {
 
 namespace {
 
-constexpr std::uint32_t kBufferSize = asf::KESTRINE_CODEC_DATA_SIZE;
-
-// The file name as it is printed: the bytes given on POSIX; on Windows the
-// wide argument in the narrow code page the console output uses.
-std::string PrintableName(const platform::NativeChar* name) {
-#ifdef _WIN32
-  // Four bytes per UTF-16 unit covers every narrow encoding the conversion yields.
-  std::string narrow(std::wcslen(name) * 4 + 1, '\0');
-  if (!platform::WideToNarrow(name, &narrow[0], static_cast<std::uint32_t>(narrow.size())))
-    return std::string();
-  narrow.resize(narrow.find('\0'));
-  return narrow;
-#else
-  return name;
-#endif
-}
+constexpr std::uint32_t kBufferSize = asf::kKestrineCodecDataSize;
 
 // The number of header bytes placed at the start of `buffer`.
 std::uint32_t LoadHeaderBytes(platform::File& file, std::uint8_t* buffer) {
@@ -62,7 +42,7 @@ int Run(int argc, const platform::NativeChar* const* argv) {
 
   platform::File file = platform::File::OpenExclusiveRead(argv[1]);
   if (!file.IsOpen()) {
-    std::printf("Unable to open input file %s\r\n", PrintableName(argv[1]).c_str());
+    std::printf("Unable to open input file %s\r\n", platform::PrintableName(argv[1], "").c_str());
     return 0;
   }
 

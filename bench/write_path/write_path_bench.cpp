@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
   dravik::Vc1WriterCore core(ui, nullptr, nullptr);
   std::string coreName = dir + "/write_path_core.vc1";
   std::wstring wideName(coreName.begin(), coreName.end());
-  bool captured = core.SetFileName(wideName.c_str()) == dravik::kS_OK;
+  bool captured = core.SetFileName(wideName.c_str()) == platform::kOk;
   core.CloseOutputFile();
   std::uint32_t blockLength = core.HeaderBlockLength();
   std::uint8_t block[dravik::HEADER_BUFFER_SIZE];
@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
       auto t0 = std::chrono::steady_clock::now();
       for (const auto& f : frames) {
         platform::ScopedLock lock(core.ReceiveLock());
-        if (core.WriteFrame(f.data(), static_cast<std::uint32_t>(f.size())) != dravik::kS_OK) {
+        if (core.WriteFrame(f.data(), static_cast<std::uint32_t>(f.size())) != platform::kOk) {
           std::fprintf(stderr, "write failed\n");
           return 1;
         }

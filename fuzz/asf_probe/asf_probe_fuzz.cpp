@@ -14,7 +14,7 @@ constexpr std::uint32_t kWriterCapacity = 1024;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static std::vector<std::uint8_t> inspect(asf::KESTRINE_CODEC_DATA_SIZE);
+  static std::vector<std::uint8_t> inspect(asf::kKestrineCodecDataSize);
   static std::vector<std::uint8_t> write(kWriterCapacity);
 
   platform::MemoryReader first(data, size);
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint32_t m =
       asf::AsfHeaderProbe(second).FindVideoCodecData(write.data(), kWriterCapacity, &microseconds);
 
-  if (n > asf::KESTRINE_CODEC_DATA_SIZE || m > kWriterCapacity) std::abort();
+  if (n > asf::kKestrineCodecDataSize || m > kWriterCapacity) std::abort();
   if (first.Offset() != second.Offset()) std::abort();  // same reads, whichever variant
   // Codec data that fits both is the same copy; data too big for the writer
   // lets it go on to a later video stream, which the inspection tool never sees.

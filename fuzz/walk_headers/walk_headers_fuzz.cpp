@@ -19,20 +19,20 @@ constexpr std::uint8_t kGuard = 0xA5;
 constexpr std::uint32_t kMaxBlock = 191;
 
 struct Snapshot {
-  std::uint32_t present[vc1::HEADER_ROW_COUNT];
-  std::uint32_t value[vc1::HEADER_ROW_COUNT];
-  vc1::LeakyBucket buckets[vc1::MAX_LEAKY_BUCKETS];
-  std::uint8_t full[vc1::MAX_LEAKY_BUCKETS];
+  std::uint32_t present[vc1::kHeaderRowCount];
+  std::uint32_t value[vc1::kHeaderRowCount];
+  vc1::LeakyBucket buckets[vc1::kMaxLeakyBuckets];
+  std::uint8_t full[vc1::kMaxLeakyBuckets];
 };
 
 Snapshot Take() {
   Snapshot s{};
-  for (std::uint32_t i = 0; i < vc1::HEADER_ROW_COUNT; ++i) {
+  for (std::uint32_t i = 0; i < vc1::kHeaderRowCount; ++i) {
     s.present[i] = vc1::HeaderSyntaxTable[i].present;
     s.value[i] = vc1::HeaderSyntaxTable[i].value;
   }
   const std::uint32_t count = vc1::HeaderSyntaxTable[vc1::FindFieldIndex(vc1::ID_HRD_NUM_LEAKY_BUCKETS)].value;
-  for (std::uint32_t n = 0; n < count && n < vc1::MAX_LEAKY_BUCKETS; ++n) {
+  for (std::uint32_t n = 0; n < count && n < vc1::kMaxLeakyBuckets; ++n) {
     s.buckets[n] = vc1::LeakyBucketTable[n];
     s.full[n] = vc1::HrdFullTable[n];
   }
@@ -40,12 +40,12 @@ Snapshot Take() {
 }
 
 bool Same(const Snapshot& a, const Snapshot& b, bool skipDisplayExtension) {
-  for (std::uint32_t i = 0; i < vc1::HEADER_ROW_COUNT; ++i) {
+  for (std::uint32_t i = 0; i < vc1::kHeaderRowCount; ++i) {
     const std::int32_t id = vc1::HeaderSyntaxTable[i].id;
     if (skipDisplayExtension && id >= vc1::ID_DISPLAY_EXT && id <= vc1::ID_MATRIX_COEF) continue;
     if (a.present[i] != b.present[i] || a.value[i] != b.value[i]) return false;
   }
-  for (std::uint32_t n = 0; n < vc1::MAX_LEAKY_BUCKETS; ++n)
+  for (std::uint32_t n = 0; n < vc1::kMaxLeakyBuckets; ++n)
     if (a.buckets[n].HRD_RATE != b.buckets[n].HRD_RATE ||
         a.buckets[n].HRD_BUFFER != b.buckets[n].HRD_BUFFER || a.full[n] != b.full[n])
       return false;

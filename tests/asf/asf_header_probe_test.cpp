@@ -27,7 +27,7 @@ KestrineResult RunKestrineProbe(const Bytes& file) {
   // An exact-size copy: ASan then catches any read past the input's end.
   std::vector<std::uint8_t> exact(file);
   platform::MemoryReader reader(exact.data(), exact.size());
-  std::vector<std::uint8_t> buffer(asf::KESTRINE_CODEC_DATA_SIZE);
+  std::vector<std::uint8_t> buffer(asf::kKestrineCodecDataSize);
   testing::internal::CaptureStdout();
   std::uint32_t n = asf::AsfHeaderProbe(reader).FindVideoCodecData(buffer.data());
   KestrineResult r;

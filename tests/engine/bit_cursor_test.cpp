@@ -57,7 +57,7 @@ TEST(BitCursor, NullBuffersReadZeros) {
   BitCursor c;
   c.InitReader(nullptr, 100);  // a length without a buffer counts as empty
   EXPECT_EQ(c.ReadBits(8), 0u);
-  EXPECT_FALSE(c.FindStartCode(vc1::SEQUENCE_START_CODE));
+  EXPECT_FALSE(c.FindStartCode(vc1::kSequenceStartCode));
   c.InitWriter(nullptr, 100);
   c.WriteBits(8, 0xFF);
   EXPECT_EQ(c.ByteLength(), 1u);

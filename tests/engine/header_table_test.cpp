@@ -11,7 +11,7 @@ using namespace vc1;
 
 namespace {
 
-constexpr std::uint32_t kEndIndex = HEADER_ROW_COUNT - 1;
+constexpr std::uint32_t kEndIndex = kHeaderRowCount - 1;
 
 TEST(HeaderTable, FindFieldIndex) {
   struct Row {
@@ -28,7 +28,7 @@ TEST(HeaderTable, FindFieldIndex) {
 }
 
 TEST(HeaderTable, ShapeAndIds) {
-  ASSERT_EQ(std::size(HeaderSyntaxTable), HEADER_ROW_COUNT);
+  ASSERT_EQ(std::size(HeaderSyntaxTable), kHeaderRowCount);
   EXPECT_EQ(HeaderSyntaxTable[kEndIndex].id, ID_END);
   std::set<std::int32_t> ids;
   std::int32_t lastElement = 1;
@@ -41,11 +41,11 @@ TEST(HeaderTable, ShapeAndIds) {
     }
   }
   EXPECT_EQ(lastElement, ID_RANGE_MAPUV);
-  EXPECT_EQ(ids.size(), HEADER_ROW_COUNT);
+  EXPECT_EQ(ids.size(), kHeaderRowCount);
 }
 
 TEST(HeaderTable, JumpsAndReferences) {
-  for (std::uint32_t i = 0; i < HEADER_ROW_COUNT; ++i) {
+  for (std::uint32_t i = 0; i < kHeaderRowCount; ++i) {
     const HeaderField& row = HeaderSyntaxTable[i];
     const bool conditionRow = row.bits == 0 && row.condKind != COND_NONE;
     if (row.condKind != COND_NONE) {

@@ -71,9 +71,9 @@ Bytes DravikWrites(const std::string& dir, const std::string& input,
   std::string path = dir + "/reference.vc1";
   {
     dravik::Vc1WriterCore core(ui, nullptr, nullptr);
-    EXPECT_EQ(core.SetFileName(Wide(path).c_str()), dravik::kS_OK);
+    EXPECT_EQ(core.SetFileName(Wide(path).c_str()), platform::kOk);
     for (const Bytes& f : frames)
-      EXPECT_EQ(core.WriteFrame(f.data(), static_cast<std::uint32_t>(f.size())), dravik::kS_OK);
+      EXPECT_EQ(core.WriteFrame(f.data(), static_cast<std::uint32_t>(f.size())), platform::kOk);
     core.CloseOutputFile();
   }
   return testdata::ReadFile(path);

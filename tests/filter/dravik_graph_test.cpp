@@ -20,7 +20,7 @@
 #include "dialog_answers.h"
 #include "dravik_test_support.h"
 #include "filter/dravik_class.h"
-#include "framework/media_guids.h"
+#include "filter/wvc1_subtype.h"
 #include "framework/com_ptr.h"
 #include "platform/file.h"
 #include "support/test_graph.h"

@@ -15,7 +15,7 @@
 #include "dravik_test_support.h"
 #include "filter/dravik_class.h"
 #include "framework/com_ptr.h"
-#include "framework/media_guids.h"
+#include "filter/wvc1_subtype.h"
 #include "framework/unique_handle.h"
 #include "support/test_graph.h"
 #include "support/test_source.h"

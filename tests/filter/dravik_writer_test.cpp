@@ -21,7 +21,7 @@
 #include "filter/dravik_writer_filter.h"
 #include "filter/vc1_input_pin.h"
 #include "framework/com_ptr.h"
-#include "framework/media_guids.h"
+#include "filter/wvc1_subtype.h"
 #include "framework/module_server.h"
 #include "framework_fakes.h"
 #include "test_data.h"

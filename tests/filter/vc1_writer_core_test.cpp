@@ -101,29 +101,10 @@ std::string InterlacedAsf(const std::string& dir) {
 
 // ------------------------------------------------------------ result codes
 
-TEST(WriterResults, Win32ErrorsBecomeFailures) {
-  struct Row {
-    std::uint32_t error;
-    HResult plain;    // HResultFromWin32
-    HResult failure;  // FailureFromWin32, for a call known to have failed
-  };
-  const Row rows[] = {
-      {0, 0, static_cast<HResult>(0x80004005u)},
-      {5, static_cast<HResult>(0x80070005u), static_cast<HResult>(0x80070005u)},
-      {112, static_cast<HResult>(0x80070070u), static_cast<HResult>(0x80070070u)},
-      {0x12345, static_cast<HResult>(0x80072345u), static_cast<HResult>(0x80072345u)},
-      {0x8007000Eu, static_cast<HResult>(0x8007000Eu), static_cast<HResult>(0x8007000Eu)},
-  };
-  for (const Row& r : rows) {
-    EXPECT_EQ(dravik::HResultFromWin32(r.error), r.plain) << r.error;
-    EXPECT_EQ(dravik::FailureFromWin32(r.error), r.failure) << r.error;
-  }
+TEST(WriterResults, DiskFullIsTheMappedWin32Error) {
+  EXPECT_EQ(dravik::kDiskFullResult, static_cast<HResult>(0x80070070u));
 #ifdef _WIN32
-  EXPECT_EQ(dravik::kE_FAIL, E_FAIL);
-  EXPECT_EQ(dravik::kE_POINTER, E_POINTER);
-  EXPECT_EQ(dravik::kE_OUTOFMEMORY, E_OUTOFMEMORY);
   EXPECT_EQ(dravik::kDiskFullResult, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
-  EXPECT_EQ(dravik::HResultFromWin32(ERROR_FILE_EXISTS), HRESULT_FROM_WIN32(ERROR_FILE_EXISTS));
 #endif
 }
 
@@ -133,10 +114,10 @@ TEST(WriterCore, ReportWriteFailureNeverPassesSuccessOn) {
     std::uint32_t lastError;
     HResult expected;
   };
-  const Row rows[] = {{0, dravik::kE_FAIL},
+  const Row rows[] = {{0, platform::kFail},
                       {5, static_cast<HResult>(0x80070005u)},
                       {29, static_cast<HResult>(0x8007001Du)},
-                      {0x80004005u, dravik::kE_FAIL}};
+                      {0x80004005u, platform::kFail}};
   for (const Row& r : rows) {
     platform::SetLastSystemError(r.lastError);
     EXPECT_EQ(w.core.ReportWriteFailure(), r.expected) << r.lastError;
@@ -160,7 +141,7 @@ TEST(WriterCore, OutputNamesLoseALowerCaseAsfOnly) {
   };
   for (const Row& r : rows) {
     Writer w;
-    EXPECT_EQ(w.core.SetOutputFileName(r.given), dravik::kS_OK);
+    EXPECT_EQ(w.core.SetOutputFileName(r.given), platform::kOk);
     std::wstring stored;
     ASSERT_TRUE(w.core.GetOutputFileName(&stored));
     EXPECT_EQ(stored, r.stored);
@@ -170,10 +151,10 @@ TEST(WriterCore, OutputNamesLoseALowerCaseAsfOnly) {
 TEST(WriterCore, OverlongAndMissingNamesChangeNothing) {
   Writer w;
   std::wstring name(260, L'n');
-  EXPECT_EQ(w.core.SetOutputFileName(name.c_str()), dravik::kS_OK);
+  EXPECT_EQ(w.core.SetOutputFileName(name.c_str()), platform::kOk);
   std::wstring longer(261, L'm');
   EXPECT_EQ(w.core.SetOutputFileName(longer.c_str()), 206);
-  EXPECT_EQ(w.core.SetOutputFileName(nullptr), dravik::kE_POINTER);
+  EXPECT_EQ(w.core.SetOutputFileName(nullptr), platform::kInvalidPointer);
   std::wstring stored;
   ASSERT_TRUE(w.core.GetOutputFileName(&stored));
   EXPECT_EQ(stored, name);
@@ -186,7 +167,7 @@ TEST(WriterCore, OpenWithoutAUsableNameGivesBare123) {
   EXPECT_EQ(w.core.OpenOutputFile(), 123);
   // 260 characters plus the terminator do not fit the 260-byte narrow name.
   std::wstring name(260, L'a');
-  ASSERT_EQ(w.core.SetOutputFileName(name.c_str()), dravik::kS_OK);
+  ASSERT_EQ(w.core.SetOutputFileName(name.c_str()), platform::kOk);
   EXPECT_EQ(w.core.OpenOutputFile(), 123);
   EXPECT_FALSE(w.core.IsOutputFileOpen());
   EXPECT_TRUE(w.ui.Requests().empty());
@@ -199,7 +180,7 @@ TEST(WriterCore, SettingANameCreatesAnEmptyFileAtOnce) {
   Writer w;
   std::string out = dir + "/out.vc1";
   // No input file chosen: no codec data, so S_FALSE although the file opened.
-  EXPECT_EQ(w.core.SetFileName(Wide(out + ".asf").c_str()), dravik::kS_FALSE);
+  EXPECT_EQ(w.core.SetFileName(Wide(out + ".asf").c_str()), platform::kFalse);
   EXPECT_TRUE(w.core.IsOutputFileOpen());
   ASSERT_EQ(w.ui.Requests().size(), 1u);
   const auto& chooser = w.ui.Requests()[0];
@@ -222,12 +203,12 @@ TEST(WriterCore, ExistingFileIsReplacedOnlyAfterOk) {
   ASSERT_TRUE(testdata::WriteFile(out, old));
 
   Writer cancel;
-  ASSERT_EQ(cancel.core.SetOutputFileName(Wide(out).c_str()), dravik::kS_OK);
+  ASSERT_EQ(cancel.core.SetOutputFileName(Wide(out).c_str()), platform::kOk);
   cancel.ui.AnswerCancel();
   EXPECT_EQ(cancel.core.OpenOutputFile(), static_cast<HResult>(0x80070050u));
   EXPECT_FALSE(cancel.core.IsOutputFileOpen());
   // Frames are then accepted and dropped.
-  EXPECT_EQ(cancel.Receive({0xC0, 1, 2}), dravik::kS_FALSE);
+  EXPECT_EQ(cancel.Receive({0xC0, 1, 2}), platform::kFalse);
   EXPECT_EQ(testdata::ReadFile(out), old);
   ASSERT_EQ(cancel.ui.Requests().size(), 1u);
   EXPECT_EQ(cancel.ui.Requests()[0].kind, ScriptedUserInterface::Kind::kQuestion);
@@ -235,11 +216,11 @@ TEST(WriterCore, ExistingFileIsReplacedOnlyAfterOk) {
   EXPECT_EQ(cancel.ui.Requests()[0].caption, "File Already Exists");
 
   Writer ok;
-  ASSERT_EQ(ok.core.SetOutputFileName(Wide(out).c_str()), dravik::kS_OK);
+  ASSERT_EQ(ok.core.SetOutputFileName(Wide(out).c_str()), platform::kOk);
   ok.ui.AnswerOk();
-  EXPECT_EQ(ok.core.OpenOutputFile(), dravik::kS_OK);
+  EXPECT_EQ(ok.core.OpenOutputFile(), platform::kOk);
   EXPECT_TRUE(ok.core.IsOutputFileOpen());
-  EXPECT_EQ(ok.Receive({0x10, 0x20}), dravik::kS_OK);
+  EXPECT_EQ(ok.Receive({0x10, 0x20}), platform::kOk);
   ok.core.CloseOutputFile();
   EXPECT_EQ(testdata::ReadFile(out), Join({kStartCode, {0x10, 0x20}}));
   EXPECT_EQ(ok.ui.Requests().size(), 1u);
@@ -249,7 +230,7 @@ TEST(WriterCore, ExistingFileIsReplacedOnlyAfterOk) {
 TEST(WriterCore, OtherCreationFailuresAreMappedWithoutAQuestion) {
   std::string dir = testdata::ScratchDir();
   Writer w;
-  ASSERT_EQ(w.core.SetOutputFileName(Wide(dir + "/missing/out.vc1").c_str()), dravik::kS_OK);
+  ASSERT_EQ(w.core.SetOutputFileName(Wide(dir + "/missing/out.vc1").c_str()), platform::kOk);
   HResult hr = w.core.OpenOutputFile();
   EXPECT_TRUE(hr == static_cast<HResult>(0x80070002u) || hr == static_cast<HResult>(0x80070003u))
       << std::hex << hr;
@@ -262,13 +243,13 @@ TEST(WriterCore, ASecondNameWaitsForTheNextOpen) {
   std::string first = dir + "/first.vc1", second = dir + "/second.vc1";
   Writer w;
   w.core.SetFileName(Wide(first).c_str());
-  EXPECT_EQ(w.Receive({0x01}), dravik::kS_OK);
+  EXPECT_EQ(w.Receive({0x01}), platform::kOk);
   w.core.SetFileName(Wide(second).c_str());  // while the first is open
-  EXPECT_EQ(w.Receive({0x02}), dravik::kS_OK);
+  EXPECT_EQ(w.Receive({0x02}), platform::kOk);
   EXPECT_FALSE(platform::File::OpenSharedRead(second.c_str()).IsOpen());
   w.core.CloseOutputFile();
-  EXPECT_EQ(w.core.OpenOutputFile(), dravik::kS_OK);  // the next Pause
-  EXPECT_EQ(w.Receive({0x03}), dravik::kS_OK);
+  EXPECT_EQ(w.core.OpenOutputFile(), platform::kOk);  // the next Pause
+  EXPECT_EQ(w.Receive({0x03}), platform::kOk);
   w.core.CloseOutputFile();
   EXPECT_EQ(testdata::ReadFile(first), Join({kStartCode, {0x01}, kStartCode, {0x02}}));
   EXPECT_EQ(testdata::ReadFile(second), Join({kStartCode, {0x03}}));
@@ -283,7 +264,7 @@ TEST(WriterCore, HeaderBlockGoesBeforeEveryIPictureOnly) {
   Writer w;
   std::string out = dir + "/out.vc1";
   w.ui.Choose(ProgressiveAsf(dir));
-  ASSERT_EQ(w.core.SetFileName(Wide(out).c_str()), dravik::kS_OK);
+  ASSERT_EQ(w.core.SetFileName(Wide(out).c_str()), platform::kOk);
   Bytes block = w.Block();
   ASSERT_GE(block.size(), 8u);
   EXPECT_EQ(Bytes(block.begin(), block.begin() + 4), (Bytes{0, 0, 1, 0x0F}));
@@ -294,7 +275,7 @@ TEST(WriterCore, HeaderBlockGoesBeforeEveryIPictureOnly) {
       {0xC0, 0x11}, {0x12, 0x34}, {0xDF}, {0xE0, 0x01}, {0xBF}, {0xC7, 0xFF},
       {0x00, 0x00, 0x01, 0x0D, 0xC0},  // its own start code: framed all the same
       {0xFF}, {0x80}, {}};
-  for (const Bytes& f : frames) EXPECT_EQ(w.Receive(f), dravik::kS_OK);
+  for (const Bytes& f : frames) EXPECT_EQ(w.Receive(f), platform::kOk);
   w.core.CloseOutputFile();
 
   Bytes expected;
@@ -312,11 +293,11 @@ TEST(WriterCore, CodecDataWithoutStartCodesGivesAnEmptyBlock) {
   Writer w;
   std::string out = dir + "/out.vc1";
   w.ui.Choose(MakeAsf(dir, "nostart.wmv", o));
-  EXPECT_EQ(w.core.SetFileName(Wide(out).c_str()), dravik::kS_OK);  // codec data was found
+  EXPECT_EQ(w.core.SetFileName(Wide(out).c_str()), platform::kOk);  // codec data was found
   EXPECT_EQ(w.core.CodecDataLength(), 5u);
   EXPECT_EQ(w.core.HeaderBlockLength(), 0u);
   EXPECT_EQ(w.core.TimePerFrame(), 0u);
-  EXPECT_EQ(w.Receive({0xC0, 0xAA}), dravik::kS_OK);
+  EXPECT_EQ(w.Receive({0xC0, 0xAA}), platform::kOk);
   w.core.CloseOutputFile();
   EXPECT_EQ(testdata::ReadFile(out), Join({kStartCode, {0xC0, 0xAA}}));
 }
@@ -358,9 +339,9 @@ TEST(WriterCore, ACaptureThatOpensNoFileKeepsTheEarlierBlock) {
   EXPECT_EQ(w.core.TimePerFrame(), 40000u);
 
   std::string out = dir + "/out.vc1";
-  ASSERT_EQ(w.core.SetOutputFileName(Wide(out).c_str()), dravik::kS_OK);
-  ASSERT_EQ(w.core.OpenOutputFile(), dravik::kS_OK);
-  EXPECT_EQ(w.Receive({0xC1}), dravik::kS_OK);
+  ASSERT_EQ(w.core.SetOutputFileName(Wide(out).c_str()), platform::kOk);
+  ASSERT_EQ(w.core.OpenOutputFile(), platform::kOk);
+  EXPECT_EQ(w.Receive({0xC1}), platform::kOk);
   w.core.CloseOutputFile();
   EXPECT_EQ(testdata::ReadFile(out), Join({block, kStartCode, {0xC1}}));
 
@@ -370,6 +351,30 @@ TEST(WriterCore, ACaptureThatOpensNoFileKeepsTheEarlierBlock) {
   EXPECT_FALSE(w.Capture(MakeAsf(dir, "audio.wma", audio)));
   EXPECT_EQ(w.core.HeaderBlockLength(), 0u);
   EXPECT_EQ(w.core.CodecDataLength(), 0u);
+  EXPECT_EQ(w.core.TimePerFrame(), 0u);
+}
+
+TEST(WriterCore, CaptureFromAnOpenReaderIsTheChoosersCaptureWithoutTheDialog) {
+  std::string dir = testdata::ScratchDir();
+  Writer chosen;
+  ASSERT_TRUE(chosen.Capture(ProgressiveAsf(dir)));
+
+  Writer w;
+  const Bytes file = testdata::ReadFile(ProgressiveAsf(dir));
+  platform::MemoryReader reader(file.data(), file.size());
+  ASSERT_TRUE(w.core.CaptureStreamHeadersFrom(reader));
+  EXPECT_TRUE(w.ui.Requests().empty());
+  EXPECT_EQ(w.Block(), chosen.Block());
+  EXPECT_EQ(w.core.CodecDataLength(), chosen.core.CodecDataLength());
+  EXPECT_EQ(w.core.TimePerFrame(), 40000u);
+
+  // An input it can read but finds nothing in replaces the earlier block:
+  // only a capture that opens no input keeps it.
+  const Bytes es = PlainHeaders();
+  platform::MemoryReader plain(es.data(), es.size());
+  EXPECT_FALSE(w.core.CaptureStreamHeadersFrom(plain));
+  EXPECT_EQ(w.core.CodecDataLength(), 0u);
+  EXPECT_EQ(w.core.HeaderBlockLength(), 0u);
   EXPECT_EQ(w.core.TimePerFrame(), 0u);
 }
 
@@ -415,7 +420,7 @@ TEST(WriterCore, InterlaceIsTakenFromTheCaptureNotFromTheEngineLater) {
   Writer w;
   std::string out = dir + "/out.vc1";
   w.ui.Choose(InterlacedAsf(dir));
-  ASSERT_EQ(w.core.SetFileName(Wide(out).c_str()), dravik::kS_OK);
+  ASSERT_EQ(w.core.SetFileName(Wide(out).c_str()), platform::kOk);
   EXPECT_TRUE(w.core.CapturedInterlace());
   EXPECT_EQ(w.core.TimePerFrame(), 33367u);
   Bytes block = w.Block();
@@ -426,7 +431,7 @@ TEST(WriterCore, InterlaceIsTakenFromTheCaptureNotFromTheEngineLater) {
   EXPECT_FALSE(other.core.CapturedInterlace());
 
   const std::vector<Bytes> frames = {{0x60}, {0xD0}, {0xB3}, {0xC8}, {0x00}, {0xE0}};
-  for (const Bytes& f : frames) EXPECT_EQ(w.Receive(f), dravik::kS_OK);
+  for (const Bytes& f : frames) EXPECT_EQ(w.Receive(f), platform::kOk);
   w.core.CloseOutputFile();
   EXPECT_EQ(testdata::ReadFile(out),
             Join({block, kStartCode, {0x60}, kStartCode, {0xD0}, block, kStartCode, {0xB3}, block,
@@ -530,11 +535,11 @@ struct BlockedWrite {
   }
   // Opens the FIFO (exists: answered OK) with a reader, and starts writing.
   int Start() {
-    EXPECT_EQ(w.core.SetOutputFileName(Wide(fifo).c_str()), dravik::kS_OK);
+    EXPECT_EQ(w.core.SetOutputFileName(Wide(fifo).c_str()), platform::kOk);
     w.ui.AnswerOk();
     int reader = -1;
     std::thread opener([&] { reader = ::open(fifo.c_str(), O_RDONLY); });
-    EXPECT_EQ(w.core.OpenOutputFile(), dravik::kS_OK);
+    EXPECT_EQ(w.core.OpenOutputFile(), platform::kOk);
     opener.join();
     writer = std::thread([this] {
       result = w.Receive(frame);
@@ -587,7 +592,7 @@ TEST(WriterCoreLocks, CloseWaitsForTheFrameBeingWritten) {
   Bytes got = BlockedWrite::Drain(reader);  // EOF only once the close happened
   stopper.join();
   bw.writer.join();
-  EXPECT_EQ(bw.result, dravik::kS_OK);
+  EXPECT_EQ(bw.result, platform::kOk);
   EXPECT_EQ(got, Join({block, kStartCode, bw.frame}));
 }
 
@@ -627,9 +632,9 @@ TEST(WriterCore, FullDiskStopsClosesFlagsAndWarns) {
   Writer w;
   ASSERT_TRUE(w.Capture(ProgressiveAsf(dir)));
   Bytes block = w.Block();
-  ASSERT_EQ(w.core.SetOutputFileName(L"/dev/full"), dravik::kS_OK);
+  ASSERT_EQ(w.core.SetOutputFileName(L"/dev/full"), platform::kOk);
   w.ui.AnswerOk();  // it exists
-  ASSERT_EQ(w.core.OpenOutputFile(), dravik::kS_OK);
+  ASSERT_EQ(w.core.OpenOutputFile(), platform::kOk);
 
   EXPECT_EQ(w.Receive({0xC0, 1, 2, 3}), static_cast<HResult>(0x80070070u));
   EXPECT_EQ(w.stops, 1);
@@ -650,13 +655,13 @@ TEST(WriterCore, FullDiskStopsClosesFlagsAndWarns) {
   std::wstring name;
   ASSERT_TRUE(w.core.GetOutputFileName(&name));
   EXPECT_EQ(name, L"/dev/full");
-  EXPECT_EQ(w.Receive({0xC0}), dravik::kS_FALSE);
+  EXPECT_EQ(w.Receive({0xC0}), platform::kFalse);
   EXPECT_EQ(w.stops, 1);
 
   // Run clears the flag and opens the same file again, asking first.
   w.core.ClearWriteError();
   w.ui.AnswerOk();
-  EXPECT_EQ(w.core.OpenOutputFile(), dravik::kS_OK);
+  EXPECT_EQ(w.core.OpenOutputFile(), platform::kOk);
   EXPECT_EQ(w.ui.Requests().size(), 4u);
   EXPECT_EQ(w.Receive({0x00}), static_cast<HResult>(0x80070070u));
   EXPECT_EQ(w.stops, 2);
@@ -665,9 +670,9 @@ TEST(WriterCore, FullDiskStopsClosesFlagsAndWarns) {
 TEST(WriterCore, WithoutAStopRequestTheCoreClosesTheFileItself) {
   platform::ScriptedUserInterface ui;
   Vc1WriterCore core(ui, nullptr, nullptr);
-  ASSERT_EQ(core.SetOutputFileName(L"/dev/full"), dravik::kS_OK);
+  ASSERT_EQ(core.SetOutputFileName(L"/dev/full"), platform::kOk);
   ui.AnswerOk();
-  ASSERT_EQ(core.OpenOutputFile(), dravik::kS_OK);
+  ASSERT_EQ(core.OpenOutputFile(), platform::kOk);
   const std::uint8_t frame[] = {0x10};
   EXPECT_EQ(core.WriteFrame(frame, 1), static_cast<HResult>(0x80070070u));
   EXPECT_FALSE(core.IsOutputFileOpen());
@@ -680,8 +685,8 @@ TEST(WriterCore, ShortWritesAreContinuedUntilAFailure) {
   std::string dir = testdata::ScratchDir();
   std::string out = dir + "/limited.vc1";
   Writer w;
-  ASSERT_EQ(w.core.SetOutputFileName(Wide(out).c_str()), dravik::kS_OK);
-  ASSERT_EQ(w.core.OpenOutputFile(), dravik::kS_OK);
+  ASSERT_EQ(w.core.SetOutputFileName(Wide(out).c_str()), platform::kOk);
+  ASSERT_EQ(w.core.OpenOutputFile(), platform::kOk);
 
   struct rlimit saved {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);

@@ -77,12 +77,12 @@ TEST(WriterEndToEnd, RealWmvFramesDecodeLikeTheWmv) {
     dravik::Vc1WriterCore core(ui, &ThrowAwayStop, nullptr);
     std::string out = dir + "/out.vc1";
     ui.Choose(wmv);
-    ASSERT_EQ(core.SetFileName(std::wstring(out.begin(), out.end()).c_str()), dravik::kS_OK);
+    ASSERT_EQ(core.SetFileName(std::wstring(out.begin(), out.end()).c_str()), platform::kOk);
     for (const std::string& f : frames) {
       std::vector<std::uint8_t> payload = testdata::ReadFile(f);
       platform::ScopedLock lock(core.ReceiveLock());
       ASSERT_EQ(core.WriteFrame(payload.data(), static_cast<std::uint32_t>(payload.size())),
-                dravik::kS_OK);
+                platform::kOk);
     }
     core.CloseOutputFile();
 

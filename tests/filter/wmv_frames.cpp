@@ -5,7 +5,7 @@
 #include "asf/asf_data_reader.h"
 #include "asf_data_reader_support.h"
 #include "filter/dravik_class.h"
-#include "framework/media_guids.h"
+#include "filter/wvc1_subtype.h"
 #include "platform/file.h"
 
 namespace dravik_test {

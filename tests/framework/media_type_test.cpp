@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "framework/media_guids.h"
 #include "framework_fakes.h"
 
 namespace {
@@ -14,7 +13,7 @@ namespace {
 CMediaType VideoType(IUnknown* owner = nullptr) {
   CMediaType type;
   type.majortype = MEDIATYPE_Video;
-  type.subtype = MEDIASUBTYPE_WVC1;
+  type.subtype = MEDIASUBTYPE_YV12;
   type.formattype = FORMAT_VideoInfo;
   type.cbFormat = 22;
   type.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(22));
@@ -43,12 +42,6 @@ TEST(MediaType, DefaultStateIsFixedSizeOneByteSamples) {
   EXPECT_EQ(raw.pUnk, nullptr);
 }
 
-TEST(MediaType, WVC1SubtypeIsTheFourCcGuid) {
-  const GUID expected = {0x31435657, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-  EXPECT_EQ(MEDIASUBTYPE_WVC1, expected);
-  EXPECT_EQ(std::memcmp(&MEDIASUBTYPE_WVC1.Data1, "WVC1", 4), 0);  // little-endian FOURCC
-}
-
 TEST(MediaType, CopyOwnsItsFormatBlockAndOwnerReference) {
   CountingUnknown owner;
   {
@@ -57,7 +50,7 @@ TEST(MediaType, CopyOwnsItsFormatBlockAndOwnerReference) {
     AM_MEDIA_TYPE copy{};
     ASSERT_EQ(CopyMediaType(&copy, &source), S_OK);
     EXPECT_EQ(copy.majortype, MEDIATYPE_Video);
-    EXPECT_EQ(copy.subtype, MEDIASUBTYPE_WVC1);
+    EXPECT_EQ(copy.subtype, MEDIASUBTYPE_YV12);
     EXPECT_EQ(copy.cbFormat, 22u);
     ASSERT_NE(copy.pbFormat, source.pbFormat);
     EXPECT_EQ(std::memcmp(copy.pbFormat, source.pbFormat, 22), 0);
@@ -225,8 +218,8 @@ TEST(MediaType, MatchesPartial) {
   } const rows[] = {
       {partial(GUID_NULL, GUID_NULL, GUID_NULL), true},
       {partial(MEDIATYPE_Video, GUID_NULL, GUID_NULL), true},
-      {partial(MEDIATYPE_Video, MEDIASUBTYPE_WVC1, GUID_NULL), true},
-      {partial(GUID_NULL, MEDIASUBTYPE_WVC1, GUID_NULL), true},
+      {partial(MEDIATYPE_Video, MEDIASUBTYPE_YV12, GUID_NULL), true},
+      {partial(GUID_NULL, MEDIASUBTYPE_YV12, GUID_NULL), true},
       {partial(MEDIATYPE_Audio, GUID_NULL, GUID_NULL), false},
       {partial(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, GUID_NULL), false},
       // A named format type needs an equal format block as well.

@@ -86,4 +86,23 @@ TEST(File, FullDeviceReportsDiskFull) {
 }
 #endif
 
+TEST(FileByName, ExistsSameFileAndRemove) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string a = dir + "/a.bin";
+  ASSERT_TRUE(testdata::WriteFile(a, {1, 2, 3}));
+  const platform::NativeString na = Native(a), nb = Native(dir + "/b.bin");
+  const platform::NativeString again = Native(dir + "/./a.bin");
+  EXPECT_TRUE(platform::FileExists(na.c_str()));
+  EXPECT_FALSE(platform::FileExists(nb.c_str()));
+  EXPECT_TRUE(platform::IsSameFile(na.c_str(), again.c_str()));
+  EXPECT_FALSE(platform::IsSameFile(na.c_str(), nb.c_str()));  // one of them does not exist
+  ASSERT_TRUE(testdata::WriteFile(dir + "/b.bin", {1, 2, 3}));
+  EXPECT_FALSE(platform::IsSameFile(na.c_str(), nb.c_str()));  // equal bytes, two files
+
+  EXPECT_TRUE(platform::RemoveFile(na.c_str()));
+  EXPECT_FALSE(platform::FileExists(na.c_str()));
+  EXPECT_FALSE(platform::RemoveFile(na.c_str()));
+  EXPECT_EQ(platform::LastSystemError(), platform::kErrorFileNotFound);
+}
+
 }  // namespace

@@ -67,4 +67,36 @@ TEST(WideToNarrow, WindowsNamesUseTheAnsiCodePage) {
 }
 #endif
 
+TEST(NarrowToWide, RoundTripsWhatWideToNarrowGives) {
+  const std::wstring names[] = {L"", L"C:\\video\\out.vc1", L"plain name.wmv"};
+  for (const std::wstring& name : names) {
+    std::string narrow;
+    ASSERT_TRUE(platform::WideToNarrow(name, &narrow));
+    std::wstring back;
+    ASSERT_TRUE(platform::NarrowToWide(narrow, &back));
+    EXPECT_EQ(back, name);
+  }
+#ifndef _WIN32
+  std::wstring wide = L"x";
+  EXPECT_FALSE(platform::NarrowToWide("a\xC3", &wide));      // cut short
+  EXPECT_FALSE(platform::NarrowToWide("a\xC3" "b", &wide));  // no continuation byte
+  EXPECT_FALSE(platform::NarrowToWide("\xFF", &wide));
+  EXPECT_TRUE(wide.empty());
+  ASSERT_TRUE(platform::NarrowToWide("caf\xC3\xA9 \xF0\x9F\x8E\xA5", &wide));
+  EXPECT_EQ(wide, L"caf\u00E9 \U0001F3A5");
+  std::string narrow = "x";
+  EXPECT_FALSE(platform::WideToNarrow(std::wstring(L"a\xD800"), &narrow));
+  EXPECT_TRUE(narrow.empty());
+#endif
+}
+
+TEST(PrintableName, IsTheNameInTheConsolesNarrowForm) {
+  EXPECT_EQ(platform::PrintableName(platform::NativeString(), "?"), "");
+#ifdef _WIN32
+  EXPECT_EQ(platform::PrintableName(L"C:\\in.wmv", "?"), "C:\\in.wmv");
+#else
+  EXPECT_EQ(platform::PrintableName("in\xFF.wmv", "?"), "in\xFF.wmv");  // the bytes given
+#endif
+}
+
 }  // namespace

@@ -4,7 +4,7 @@ namespace asfbuild {
 
 namespace {
 constexpr const asf::Guid& kAudioMedia = asf::kAudioMedia;
-constexpr asf::Guid kReserved1 = asf::MakeGuid(0xABD3D211, 0xA9BA, 0x11CF, 0x8EE6, 0x00C00C205365);
+constexpr asf::Guid kReserved1 = asf::kHeaderExtensionReserved1;
 
 Bytes GuidBytes(const asf::Guid& id) { return Bytes(id.bytes, id.bytes + sizeof id.bytes); }
 
