@@ -18,10 +18,11 @@ namespace {
 // FILTER_INFO and PIN_INFO name fields, in characters.
 constexpr std::size_t kNameCapacity = 128;
 
+// Names live in task memory, like every string this code hands across.
 WCHAR* CopyName(LPCWSTR name) {
-  if (!name) return nullptr;
-  auto* copy = new (std::nothrow) WCHAR[WideLength(name) + 1];
-  return copy ? WideCopy(copy, name) : nullptr;
+  WCHAR* copy = nullptr;
+  if (name) WideDuplicateToTaskMemory(name, &copy);
+  return copy;
 }
 
 // Registers or unregisters the setup data through the older filter mapper.
@@ -51,7 +52,7 @@ CBaseFilter::CBaseFilter(const char* objectName, IUnknown* outer, CCritSec* lock
     : CBaseFilter(objectName, outer, lock, clsid) {}
 
 CBaseFilter::~CBaseFilter() {
-  delete[] name_;
+  CoTaskMemFree(name_);
   if (clock_) clock_->Release();
 }
 
@@ -211,7 +212,7 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCW
       sink_->Release();
     }
   }
-  delete[] name_;
+  CoTaskMemFree(name_);
   name_ = CopyName(name);
   return S_OK;
 }

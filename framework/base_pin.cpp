@@ -37,10 +37,7 @@ CBasePin::CBasePin(const char* objectName, CBaseFilter* filter, CCritSec* lock, 
                    LPCWSTR pinName, PIN_DIRECTION direction)
     : CUnknown(objectName, nullptr), direction_(direction), lock_(lock), filter_(filter) {
   if (pinName) {
-    name_ = new (std::nothrow) WCHAR[WideLength(pinName) + 1];
-    if (name_) {
-      WideCopy(name_, pinName);
-    } else if (result) {
+    if (FAILED(WideDuplicateToTaskMemory(pinName, &name_)) && result) {
       // A nameless pin would be found by nothing and crash QueryId.
       *result = E_OUTOFMEMORY;
     }
@@ -48,7 +45,7 @@ CBasePin::CBasePin(const char* objectName, CBaseFilter* filter, CCritSec* lock, 
 }
 
 CBasePin::~CBasePin() {
-  delete[] name_;
+  CoTaskMemFree(name_);
   if (peer_) peer_->Release();
 }
 
@@ -118,6 +115,9 @@ HRESULT CBasePin::GetMediaType(int /*position*/, CMediaType* /*type*/) {
 }
 
 void CBasePin::ClearPeer() {
+  // The agreed type belongs to the connection: a pin left unconnected keeps
+  // no copy (nor the reference on its owner object).
+  mediaType_.InitMediaType();
   if (peer_) {
     IPin* peer = peer_;
     peer_ = nullptr;
@@ -128,9 +128,9 @@ void CBasePin::ClearPeer() {
 HRESULT STDMETHODCALLTYPE CBasePin::Connect(IPin* peer, const AM_MEDIA_TYPE* type) {
   if (!peer) return E_POINTER;
   CAutoLock lock(lock_);
-  if (peer_) return VFW_E_ALREADY_CONNECTED;
-  if (!IsStopped() && !canReconnectWhenActive_) return VFW_E_NOT_STOPPED;
-  const HRESULT hr = AgreeMediaType(peer, type);
+  HRESULT hr = ConnectionAllowed();
+  if (FAILED(hr)) return hr;
+  hr = AgreeMediaType(peer, type);
   if (FAILED(hr)) {
     BreakConnect();
     return hr;
@@ -177,25 +177,34 @@ HRESULT CBasePin::TryMediaTypes(IPin* peer, const AM_MEDIA_TYPE* partial, IEnumM
   }
 }
 
-HRESULT CBasePin::AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
+HRESULT CBasePin::ConnectionAllowed() const {
+  if (peer_) return VFW_E_ALREADY_CONNECTED;
+  if (!IsStopped() && !canReconnectWhenActive_) return VFW_E_NOT_STOPPED;
+  return S_OK;
+}
+
+HRESULT CBasePin::CheckPeerAndType(IPin* peer, const AM_MEDIA_TYPE* type) {
   HRESULT hr = CheckConnect(peer);
-  if (FAILED(hr)) {
-    BreakConnect();
-    return hr;
-  }
-  hr = CheckMediaType(type);
-  if (hr != S_OK) {
+  if (SUCCEEDED(hr)) {
+    hr = CheckMediaType(type);
+    if (hr == S_OK) return S_OK;
     hr = TypeRefusal(hr);
-  } else {
-    peer_ = peer;
-    peer_->AddRef();
-    hr = SetMediaType(type);
-    if (SUCCEEDED(hr)) hr = peer->ReceiveConnection(PinInterface(), type);
-    if (SUCCEEDED(hr)) {
-      hr = CompleteConnect(peer);
-      if (SUCCEEDED(hr)) return hr;
-      peer->Disconnect();
-    }
+  }
+  BreakConnect();
+  return hr;
+}
+
+HRESULT CBasePin::AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
+  HRESULT hr = CheckPeerAndType(peer, type);
+  if (FAILED(hr)) return hr;
+  peer_ = peer;
+  peer_->AddRef();
+  hr = SetMediaType(type);
+  if (SUCCEEDED(hr)) hr = peer->ReceiveConnection(PinInterface(), type);
+  if (SUCCEEDED(hr)) {
+    hr = CompleteConnect(peer);
+    if (SUCCEEDED(hr)) return hr;
+    peer->Disconnect();
   }
   BreakConnect();
   ClearPeer();
@@ -205,18 +214,10 @@ HRESULT CBasePin::AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
 HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* peer, const AM_MEDIA_TYPE* type) {
   if (!peer || !type) return E_POINTER;
   CAutoLock lock(lock_);
-  if (peer_) return VFW_E_ALREADY_CONNECTED;
-  if (!IsStopped() && !canReconnectWhenActive_) return VFW_E_NOT_STOPPED;
-  HRESULT hr = CheckConnect(peer);
-  if (FAILED(hr)) {
-    BreakConnect();
-    return hr;
-  }
-  hr = CheckMediaType(type);
-  if (hr != S_OK) {
-    BreakConnect();
-    return TypeRefusal(hr);
-  }
+  HRESULT hr = ConnectionAllowed();
+  if (FAILED(hr)) return hr;
+  hr = CheckPeerAndType(peer, type);
+  if (FAILED(hr)) return hr;
   peer_ = peer;
   peer_->AddRef();
   hr = SetMediaType(type);

@@ -105,7 +105,11 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   HRESULT AgreeMediaType(IPin* peer, const AM_MEDIA_TYPE* type);
   HRESULT TryMediaTypes(IPin* peer, const AM_MEDIA_TYPE* partial, IEnumMediaTypes* types);
   HRESULT AttemptConnection(IPin* peer, const AM_MEDIA_TYPE* type);
-  // Releases and forgets the peer.
+  // Refusals shared by both ends: already connected, or not stopped.
+  HRESULT ConnectionAllowed() const;
+  // CheckConnect, then CheckMediaType; a refusal has BreakConnect called.
+  HRESULT CheckPeerAndType(IPin* peer, const AM_MEDIA_TYPE* type);
+  // Releases and forgets the peer and the agreed type.
   void ClearPeer();
 
   WCHAR* name_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "framework/module_server.h"
@@ -43,28 +44,20 @@ CMediaType TestVideoType(std::size_t extra) {
 }
 
 bool FinishesWithin(DWORD timeoutMs, const std::function<void()>& work) {
-  struct Job {
-    std::function<void()> work;
-    HANDLE done;
-  };
-  auto* job = new Job{work, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  HANDLE thread = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-    auto* j = static_cast<Job*>(p);
-    j->work();
-    SetEvent(j->done);
-    return 0;
-  }, job, 0, nullptr);
-  const bool finished = WaitForSingleObject(job->done, timeoutMs) == WAIT_OBJECT_0;
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread worker([&] {
+    work();
+    SetEvent(done);
+  });
+  const bool finished = WaitForSingleObject(done, timeoutMs) == WAIT_OBJECT_0;
   if (!finished) {
     std::fprintf(stderr, "watchdog: a call did not return within %lu ms\n",
                  static_cast<unsigned long>(timeoutMs));
     std::fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
   }
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-  CloseHandle(job->done);
-  delete job;
+  worker.join();
+  CloseHandle(done);
   return finished;
 }
 

@@ -51,3 +51,22 @@ class ComApartment {
  private:
   HRESULT hr_;
 };
+
+// Connects two pins outside any graph, and parts them again on both sides
+// (each holds a reference on the other while connected).
+class PinLink {
+ public:
+  PinLink(IPin* out, IPin* in) : out_(out), in_(in), result_(out->Connect(in, nullptr)) {}
+  ~PinLink() {
+    out_->Disconnect();
+    in_->Disconnect();
+  }
+  PinLink(const PinLink&) = delete;
+  PinLink& operator=(const PinLink&) = delete;
+  HRESULT Result() const { return result_; }
+
+ private:
+  IPin* out_;
+  IPin* in_;
+  HRESULT result_;
+};

@@ -159,6 +159,9 @@ HRESULT STDMETHODCALLTYPE CountingGraph::SetDefaultSyncSource() {
   return graph_->SetDefaultSyncSource();
 }
 HRESULT STDMETHODCALLTYPE CountingGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
-  if (code == EC_COMPLETE) InterlockedIncrement(&completes_);
+  if (code == EC_COMPLETE) {
+    lastSender_ = param2;
+    InterlockedIncrement(&completes_);
+  }
   return sink_ ? sink_->Notify(code, param1, param2) : E_NOTIMPL;
 }

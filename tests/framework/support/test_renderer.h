@@ -108,6 +108,8 @@ class CountingGraph : public IFilterGraph, public IMediaEventSink {
   CountingGraph& operator=(const CountingGraph&) = delete;
 
   int Completes() const { return completes_; }
+  // The second parameter of the last EC_COMPLETE.
+  LONG_PTR LastCompleteSender() const { return lastSender_; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
@@ -127,4 +129,5 @@ class CountingGraph : public IFilterGraph, public IMediaEventSink {
   IBaseFilter* const filter_;
   IMediaEventSink* sink_ = nullptr;
   volatile LONG completes_ = 0;
+  volatile LONG_PTR lastSender_ = 0;
 };

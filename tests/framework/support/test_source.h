@@ -83,6 +83,8 @@ class CTestOutputPin : public CBasePin, public IMediaSeeking {
   HRESULT STDMETHODCALLTYPE GetRate(double* rate) override;
   HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override;
 
+  using CBasePin::IncrementTypeVersion;
+
   // What the downstream pin answered to GetAllocatorRequirements.
   HRESULT RequirementsAnswer() const { return requirementsAnswer_; }
   IMemAllocator* Allocator() const { return allocator_; }
