@@ -36,6 +36,7 @@ constexpr const char* kUsage =
     "                stream; for another one they are taken from that stream's\n"
     "                own properties, as Dravik would for a file holding it alone\n"
     "  --help, -h    show this text\n"
+    "  --version     show the version\n"
     "  --            end of options (for names that start with '-')\n"
     "\n"
     "As with Dravik, a trailing \".asf\" is cut from OUTPUT's name, and both names\n"
@@ -214,6 +215,9 @@ int Extractor::ParseArguments(const std::vector<platform::NativeString>& args) {
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, out_);
       return kExitOk;
+    } else if (arg == "--version") {
+      std::fprintf(out_, "%s %s\n", kProgram, VC1_VERSION);
+      return kExitOk;
     } else if (arg == "--force" || arg == "-f") {
       force_ = true;
     } else if (arg == "--stream") {
@@ -297,6 +301,7 @@ int Extractor::ChooseStream() {
 int Extractor::OpenWriter() {
   answers_.emplace(force_, err_);
   core_.emplace(*answers_, nullptr, nullptr);
+  core_->BufferOutput(kOutputBlockSize);
   dravik::HResult hr = core_->SetOutputFileName(output_.c_str());
   if (hr == dravik::kBareFilenameTooLong)
     return Error(outputShown_ + ": the name is longer than " +
@@ -360,17 +365,28 @@ int Extractor::CopyFrames() {
   asf::AsfFrame frame;
   asf::AsfDataReader::Status status;
   int result = kExitOk;
+  // The frame a failed write hit: with the output in blocks, a frame taken
+  // earlier than the one being handed over may be the first not on disk.
+  auto writeFailed = [&](dravik::HResult hr) {
+    if (progressShown_) std::fputc('\n', err_);
+    progressShown_ = false;
+    return Error(effectiveShown_ + ": writing frame " +
+                 std::to_string(frames - core_->UnwrittenFrames()) + " failed: " +
+                 (hr == platform::kFalse ? std::string("the file was closed") : Describe(hr)));
+  };
   while ((status = reader_->Next(&frame)) == asf::AsfDataReader::Status::kFrame) {
     dravik::HResult hr = core_->WriteFrame(frame.data, frame.size);
     if (hr != platform::kOk) {
-      if (progressShown_) std::fputc('\n', err_);
-      progressShown_ = false;
-      result = Error(effectiveShown_ + ": writing frame " + std::to_string(frames) + " failed: " +
-                     (hr == platform::kFalse ? std::string("the file was closed") : Describe(hr)));
+      result = writeFailed(hr);
       break;
     }
     ++frames;
     if (progress_ && (frames & 31) == 0) ShowProgress(frames);
+  }
+  // Nothing is reported as written before it is on disk.
+  if (result == kExitOk) {
+    dravik::HResult hr = core_->FlushOutput();
+    if (hr != platform::kOk) result = writeFailed(hr);
   }
   if (progressShown_) std::fprintf(err_, "\r%50s\r", "");
   core_->CloseOutputFile();

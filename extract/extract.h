@@ -17,6 +17,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // input, output or frame failure
 inline constexpr int kExitUsage = 2;   // bad command line
 
+// The output is written in blocks of this many bytes: a frame is two or three
+// small writes, and one write call each costs more than the copy itself.
+inline constexpr std::uint32_t kOutputBlockSize = 256u << 10;
+
 // args[0] is the program name. The help text goes to `out`, every other
 // message to `err`; with `progress` (err is a terminal) a progress line is
 // kept up to date there.

@@ -75,8 +75,11 @@ HResult Vc1WriterCore::OpenOutputFile() {
     // of the first attempt after a Cancel), never a success.
     if (!file.IsOpen()) return platform::FailureFromWin32(platform::LastSystemError());
   }
+  if (outputBuffer_ != 0) file.BufferWrites(outputBuffer_);
   platform::ScopedLock stream(streamLock_);
   outputFile_ = std::move(file);
+  frameEnds_.clear();
+  unwrittenFrames_ = 0;
   return platform::kOk;
 }
 
@@ -84,8 +87,42 @@ HResult Vc1WriterCore::CloseOutputFile() {
   platform::ScopedLock lock(filterLock_);
   // Waits for the frame being written, if any.
   platform::ScopedLock stream(streamLock_);
+  // Best effort: a writer that must know whether its last frames arrived
+  // calls FlushOutput first.
+  outputFile_.Flush();
   outputFile_.Close();
   return platform::kOk;
+}
+
+void Vc1WriterCore::BufferOutput(std::uint32_t capacity) {
+  platform::ScopedLock lock(filterLock_);
+  outputBuffer_ = capacity;
+}
+
+HResult Vc1WriterCore::FlushOutput() {
+  std::uint32_t error;
+  {
+    platform::ScopedLock stream(streamLock_);
+    if (!outputFile_.IsOpen()) return platform::kFalse;
+    if (outputFile_.Flush()) {
+      frameEnds_.clear();
+      return platform::kOk;
+    }
+    error = platform::LastSystemError();
+    CountUnwrittenFrames();
+  }
+  platform::SetLastSystemError(error);
+  return ReportWriteFailure();
+}
+
+void Vc1WriterCore::CountUnwrittenFrames() {
+  // Frames are written in order, so those not whole on disk are the last ones.
+  const std::uint64_t onDisk = outputFile_.Committed();
+  std::uint64_t unwritten = 0;
+  for (auto end = frameEnds_.rbegin(); end != frameEnds_.rend() && *end > onDisk; ++end)
+    ++unwritten;
+  unwrittenFrames_ = unwritten;
+  frameEnds_.clear();
 }
 
 bool Vc1WriterCore::IsOutputFileOpen() const {
@@ -116,9 +153,13 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
          outputFile_.WriteAll(headerBlock_, headerBlockLength_)) &&
         outputFile_.WriteAll(FRAME_START_CODE, sizeof FRAME_START_CODE) &&
         (length == 0 || outputFile_.WriteAll(data, length))) {
+      while (!frameEnds_.empty() && frameEnds_.front() <= outputFile_.Committed())
+        frameEnds_.pop_front();
+      frameEnds_.push_back(outputFile_.Accepted());
       return platform::kOk;
     }
     error = platform::LastSystemError();
+    CountUnwrittenFrames();
   }
   // The failure path may stop the filter, which takes the filter lock: the
   // stream lock must be free by then, or the order would be stream, filter.
@@ -129,8 +170,9 @@ HResult Vc1WriterCore::WriteFrame(const std::uint8_t* data, std::uint32_t length
 HResult Vc1WriterCore::ReportWriteFailure() {
   std::uint32_t error = platform::LastSystemError();
   if (error != platform::kErrorDiskFull) return platform::FailureFromWin32(error);
-  // The flag goes up before the stop, so a Pause that gets in right after the
-  // stop already leaves the full file alone.
+  // The flag goes up before the stop is requested: a Pause that takes the
+  // filter lock between the stop and this warning finds it raised and cannot
+  // reopen the full file.
   SetWriteError();
   if (stop_ != nullptr)
     stop_(stopContext_);

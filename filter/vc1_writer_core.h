@@ -2,8 +2,10 @@
 // The writer core: everything the elementary-stream writer does that needs no
 // media framework. It owns the output file, writes every delivered frame
 // behind the frame start code with the captured header block ahead of every I
-// picture, captures that block from the ASF file the user names, and turns
-// failed writes into result codes (stopping the filter on a full disk).
+// picture, captures that block from an ASF header (CaptureStreamHeadersFrom,
+// over any open reader: the file the user names through the chooser, or the
+// converter's input), and turns failed writes into result codes (stopping the
+// filter on a full disk). Result codes are platform/hresult.h's.
 //
 // Locks (all recursive):
 //   filter lock  - the filter's state lock; held by Stop/Pause/Run around
@@ -27,6 +29,7 @@
 
 #include <cstdint>
 #include <atomic>
+#include <deque>
 #include <string>
 
 #include "platform/file.h"
@@ -125,6 +128,21 @@ class Vc1WriterCore {
   // The open-file chooser; `buffer` (capacity bytes) gets the chosen path.
   bool AskForInputFile(char* buffer, std::uint32_t capacity);
 
+  // Output buffering, for a writer that wants few large writes (the
+  // converter; the filter writes each frame as it comes): frames are
+  // collected in blocks of `capacity` bytes from the next open on. A frame's
+  // S_OK then means it was taken, not that it is on disk; a failed block
+  // write is reported by the WriteFrame or FlushOutput call that made it,
+  // and UnwrittenFrames() tells how many of the frames taken before did not
+  // reach the disk whole. 0 (the default) writes every frame at once.
+  void BufferOutput(std::uint32_t capacity);
+  // Writes every frame taken: S_OK when they are all on disk; S_FALSE when
+  // no output file is open; otherwise the failure, as WriteFrame reports it.
+  HResult FlushOutput();
+  // After a failed WriteFrame or FlushOutput: how many frames that WriteFrame
+  // had answered S_OK are not whole on disk (0 without buffering).
+  std::uint64_t UnwrittenFrames() const { return unwrittenFrames_; }
+
   bool WriteError() const { return writeError_.load(); }
   void SetWriteError() { writeError_.store(true); }
   void ClearWriteError() { writeError_.store(false); }
@@ -146,6 +164,9 @@ class Vc1WriterCore {
   static bool StartsIntraPicture(std::uint8_t firstByte, bool interlace);
 
  private:
+  // Under the stream lock, after a failed write.
+  void CountUnwrittenFrames();
+
   platform::UserInterface& ui_;
   StopRequest stop_;
   void* stopContext_;
@@ -156,6 +177,12 @@ class Vc1WriterCore {
 
   // Written under both the filter lock and the stream lock; read under either.
   platform::File outputFile_;
+  // Guarded by the stream lock: where each frame taken but perhaps not yet
+  // on disk ends in the file, in order; and the count a failure left.
+  std::deque<std::uint64_t> frameEnds_;
+  std::uint64_t unwrittenFrames_ = 0;
+  // Guarded by the filter lock.
+  std::uint32_t outputBuffer_ = 0;
   // Guarded by the filter lock.
   std::wstring outputFileName_;
   bool hasOutputFileName_ = false;

@@ -29,9 +29,12 @@ void SetModuleInstance(HINSTANCE instance) {
   g_moduleInstance = instance;
 }
 
+HMODULE HeldOleAut32() {
+  return static_cast<HMODULE>(InterlockedCompareExchangePointer(&g_oleAut32, nullptr, nullptr));
+}
+
 HMODULE LoadOleAut32() {
-  HMODULE held =
-      static_cast<HMODULE>(InterlockedCompareExchangePointer(&g_oleAut32, nullptr, nullptr));
+  HMODULE held = HeldOleAut32();
   if (held) return held;
   HMODULE loaded = LoadLibraryA("OleAut32.dll");
   if (!loaded) return nullptr;
@@ -47,6 +50,8 @@ HMODULE LoadOleAut32() {
 HRESULT GetInterface(IUnknown* unknown, void** ppv) {
   if (!ppv) return E_POINTER;
   *ppv = unknown;
+  // Nothing to hand out: the caller gets a null pointer with E_NOINTERFACE,
+  // never S_OK with a null it would call through.
   if (!unknown) return E_NOINTERFACE;
   unknown->AddRef();
   return S_OK;

@@ -35,6 +35,10 @@ void SetModuleInstance(HINSTANCE instance);
 // Loads the automation library on first use and returns its handle (null when
 // it cannot be loaded). It is freed again when the last framework object goes.
 HMODULE LoadOleAut32();
+// The handle the module holds now, without loading: null before the first
+// load and after the last object freed it. For tests, which cannot tell a
+// freed library from a loaded one when they import it themselves.
+HMODULE HeldOleAut32();
 
 // Stores `unknown` through `ppv` with one added reference.
 HRESULT GetInterface(IUnknown* unknown, void** ppv);

@@ -162,7 +162,9 @@ HRESULT AMovieSetupRegisterFilter(const AMOVIESETUP_FILTER* setup, IFilterMapper
     hr = mapper->RegisterFilter(clsid, setup->strName, setup->dwMerit);
     for (UINT p = 0; SUCCEEDED(hr) && setup->lpPin && p < setup->nPins; ++p) {
       const AMOVIESETUP_PIN& pin = setup->lpPin[p];
-      // A pin that names no filter to connect to is registered with GUID_NULL.
+      // A pin that names no filter to connect to, and a type without a major
+      // or minor type, are registered with GUID_NULL ("any"): the setup
+      // records leave those pointers null, and reading through them crashed.
       hr = mapper->RegisterPin(clsid, pin.strName, pin.bRendered, pin.bOutput, pin.bZero, pin.bMany,
                                pin.clsConnectsToFilter ? *pin.clsConnectsToFilter : GUID_NULL,
                                pin.strConnectsToPin);

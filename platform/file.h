@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -78,8 +79,25 @@ class File final : public ByteReader {
   bool WriteOnce(const void* src, std::uint32_t size, std::uint32_t* written);
   // Keeps calling WriteOnce until all of src is written or a call fails; a
   // call that reports success but writes nothing is a failure
-  // (kErrorWriteFault). False on failure.
+  // (kErrorWriteFault). False on failure. With write buffering on, src is
+  // collected instead and a full block is written on the way; a failure is
+  // then that block's.
   bool WriteAll(const void* src, std::uint32_t size);
+
+  // Write buffering, for writers that make many small writes: WriteAll
+  // collects up to `capacity` bytes and writes them as one block (0: every
+  // WriteAll writes at once, the default). The first failed block write
+  // ends all writing: what was collected behind it is dropped, so nothing
+  // after the failure reaches the file, and every later WriteAll and Flush
+  // fails with the same error. Close (and the destructor) drop what is still
+  // collected: Flush first.
+  void BufferWrites(std::uint32_t capacity);
+  // Writes what is collected. False on failure (see above).
+  bool Flush();
+  // Bytes the system has taken, and bytes taken by WriteAll (the file's
+  // length once every collected byte is written).
+  std::uint64_t Committed() const { return committed_; }
+  std::uint64_t Accepted() const { return committed_ + buffer_.size(); }
   // Size in bytes, or -1 when it cannot be told.
   std::int64_t Size() const;
   void Close();
@@ -93,7 +111,12 @@ class File final : public ByteReader {
   static Handle InvalidHandle() { return -1; }
 #endif
   explicit File(Handle h) : handle_(h) {}
+  bool WriteThrough(const void* src, std::uint32_t size);
   Handle handle_ = InvalidHandle();
+  std::vector<std::uint8_t> buffer_;
+  std::uint32_t bufferCapacity_ = 0;
+  std::uint64_t committed_ = 0;
+  std::uint32_t writeFailure_ = 0;  // the first failed block write's error
 };
 
 // Operations on a file by its name, for callers that check or tidy up around

@@ -3,7 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 if ! command -v cmake >/dev/null || ! command -v ninja >/dev/null || ! command -v g++ >/dev/null; then
-  "$root/scripts/install-deps.sh" >&2
+  "$root/scripts/install-deps.sh" --build >&2
 fi
 [ -f "$root/build/release/CMakeCache.txt" ] || cmake --preset release -S "$root" >/dev/null
 cmake --build "$root/build/release" --target kestrine >/dev/null

@@ -32,5 +32,13 @@ for preset in native release win64; do
   fi
   rm -f "$log"
 done
+# The packages, from the builds above, and what they hold.
+echo "=== packages"
+if scripts/package.sh >/dev/null && scripts/check-packages.sh; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1)); status=1
+fi
+
 echo "$passed passed, $failed failed"
 exit $status

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <sstream>
 
@@ -10,6 +11,10 @@
 #include "filter/vc1_writer_core.h"
 #include "platform/ui.h"
 #include "test_data.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -69,6 +74,7 @@ Bytes DravikWrites(const std::string& dir, const std::string& input,
   platform::ScriptedUserInterface ui;
   ui.Choose(input);
   std::string path = dir + "/reference.vc1";
+  std::remove(path.c_str());
   {
     dravik::Vc1WriterCore core(ui, nullptr, nullptr);
     EXPECT_EQ(core.SetFileName(Wide(path).c_str()), platform::kOk);
@@ -113,6 +119,9 @@ TEST(DravikExtract, CommandLineMistakesExitWithTwo) {
   EXPECT_EQ(help.out.rfind("Usage: dravik-extract [--force] [--stream N] INPUT OUTPUT\n", 0), 0u);
   EXPECT_NE(help.out.find("--force"), std::string::npos);
   EXPECT_EQ(help.err, "");
+  Outcome version = RunExtract(dir, {"--version", "a", "b"});
+  EXPECT_EQ(version.status, extract::kExitOk);
+  EXPECT_EQ(version.out, "dravik-extract " VC1_VERSION "\n");
 }
 
 TEST(DravikExtract, WritesWhatTheWriterCoreWritesForTheSameFrames) {
@@ -296,6 +305,70 @@ TEST(DravikExtract, AFullDiskStopsWithTheWritersWarning) {
                        "(0x80070070)\n");
 #endif
 }
+
+#ifndef _WIN32
+// The file-size limit as a disk that fills at a byte chosen by the test:
+// writes past it are cut short, then fail (EFBIG, which reads as a full disk).
+class DiskFullAt {
+ public:
+  explicit DiskFullAt(rlim_t bytes) {
+    ok_ = getrlimit(RLIMIT_FSIZE, &old_) == 0;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{bytes, old_.rlim_max};
+    ok_ = ok_ && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~DiskFullAt() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, SIG_DFL);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit old_{};
+  bool ok_;
+};
+
+TEST(DravikExtract, AFullDiskIsReportedAtTheFrameItHitWithTheFramesBeforeItKept) {
+  const std::string dir = testdata::ScratchDir();
+  const std::string in = dir + "/in.wmv", out = dir + "/out.vc1";
+  // Ten frames of 60 kB: the output goes out in several blocks.
+  std::vector<Bytes> frames;
+  for (std::uint8_t i = 0; i < 10; ++i) frames.push_back(Frame(i % 5 == 0 ? 0xC4 : 0x42, 60000, i));
+  asftest::Builder b(8192);
+  b.AddStream(2, true, "WVC1", 0, 400000);
+  for (std::uint8_t i = 0; i < 10; ++i) b.AddFrame(2, i, frames[i], i % 5 == 0, 0, 8000);
+  WriteFile(in, b.Build());
+  const Bytes whole = DravikWrites(dir, in, frames);
+  ASSERT_GT(whole.size(), 2 * extract::kOutputBlockSize);
+  std::vector<std::size_t> ends;  // where frame k ends in the output
+  for (std::size_t k = 1; k <= frames.size(); ++k)
+    ends.push_back(DravikWrites(dir, in, {frames.begin(), frames.begin() + static_cast<long>(k)}).size());
+
+  struct Row {
+    std::size_t limit;
+    std::size_t frame;  // the one reported
+  };
+  const Row rows[] = {
+      {ends[1] + 100, 2},  // in the first block, frames after it already taken
+      {ends[3], 4},        // the disk ends with frame 3: frame 4 gets no byte
+      {ends[8] + 10, 9},   // in the last block, written once the input has ended
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.frame);
+    Outcome o{};
+    {
+      DiskFullAt full(r.limit);
+      if (!full.ok()) GTEST_SKIP() << "cannot limit the file size here";
+      o = RunExtract(dir, {"--force", in, out});
+    }
+    EXPECT_EQ(o.status, extract::kExitFailed);
+    EXPECT_EQ(o.err.substr(o.err.find("\ndravik-extract: ") + 1),
+              "dravik-extract: " + out + ": writing frame " + std::to_string(r.frame) +
+                  " failed: the disk is full (0x80070070)\n");
+    EXPECT_EQ(testdata::ReadFile(out), Bytes(whole.begin(), whole.begin() + static_cast<long>(r.limit)));
+  }
+}
+#endif
 
 TEST(DravikExtract, RealFilesComeOutAsTheWriterCoreWritesTheirFrames) {
   VC1_REQUIRE_TESTDATA();

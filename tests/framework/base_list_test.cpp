@@ -73,18 +73,23 @@ TEST(BaseList, AppendingAListCopiesItsPointersInOrder) {
   EXPECT_EQ(first.GetCount(), 6);
 }
 
-TEST(BaseList, RemoveAllEmptiesTheListButNotTheObjects) {
-  int a = 1;
+// The list holds untyped pointers and never owns what they point at; what
+// RemoveAll must do is forget every node.
+TEST(BaseList, RemoveAllForgetsEveryNode) {
+  int a = 1, b = 2;
   CPointerList<int> list;
   list.AddTail(&a);
-  list.AddTail(&a);
+  list.AddTail(&b);
   list.RemoveAll();
   EXPECT_EQ(list.GetCount(), 0);
   EXPECT_EQ(list.GetHeadPosition(), nullptr);
   EXPECT_EQ(list.GetTailPosition(), nullptr);
-  EXPECT_EQ(a, 1);
-  list.AddTail(&a);  // usable again after emptying
-  EXPECT_EQ(Walk(list), (std::vector<int*>{&a}));
+  EXPECT_EQ(list.Find(&a), nullptr);
+  EXPECT_TRUE(Walk(list).empty());
+  list.AddTail(&b);  // usable again after emptying, with nothing of the old nodes
+  EXPECT_EQ(Walk(list), (std::vector<int*>{&b}));
+  EXPECT_EQ(list.GetHeadPosition(), list.GetTailPosition());
+  EXPECT_EQ(list.Find(&a), nullptr);
 }
 
 }  // namespace

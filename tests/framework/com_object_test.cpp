@@ -111,15 +111,25 @@ TEST_F(ComObject, ReleaseInsideTheDestructorDoesNotDestroyTwice) {
 }
 
 TEST_F(ComObject, AutomationLibraryIsLoadedAgainAfterTheLastObjectWent) {
+  // This program imports the library itself, so a handle the module never
+  // freed would still work: watch the handle the module holds instead.
+  ASSERT_EQ(HeldOleAut32(), nullptr);
   auto* object = new TestObject(nullptr);
   HMODULE first = LoadOleAut32();
   ASSERT_NE(first, nullptr);
+  EXPECT_EQ(HeldOleAut32(), first);
   EXPECT_EQ(LoadOleAut32(), first);  // one load per module, not per call
+  auto* second = new TestObject(nullptr);
   delete object;
+  EXPECT_EQ(HeldOleAut32(), first);  // kept while an object lives
+  delete second;
+  EXPECT_EQ(HeldOleAut32(), nullptr);
   object = new TestObject(nullptr);
   EXPECT_NE(LoadOleAut32(), nullptr);
+  EXPECT_EQ(HeldOleAut32(), LoadOleAut32());
   EXPECT_NE(GetProcAddress(LoadOleAut32(), "LoadRegTypeLib"), nullptr);
   delete object;
+  EXPECT_EQ(HeldOleAut32(), nullptr);
 }
 
 DWORD WINAPI TakeAndDropLock(LPVOID lock) {
