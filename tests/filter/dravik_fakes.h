@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <strmif.h>
 
+#include <functional>
 #include <vector>
 
 // QueryInterface of a fake that has one interface besides IUnknown.
@@ -31,6 +32,7 @@ class FakeSample : public IMediaSample {
 
   HRESULT STDMETHODCALLTYPE GetPointer(BYTE** buffer) override {
     ++pointerCalls;
+    if (onPointer) onPointer();
     if (FAILED(pointerResult_)) return pointerResult_;
     *buffer = bytes_.data();
     return S_OK;
@@ -56,6 +58,9 @@ class FakeSample : public IMediaSample {
 
   long refs = 0;
   int pointerCalls = 0;
+  // Runs inside GetPointer, that is inside the pin's Receive: a test holds a
+  // frame there.
+  std::function<void()> onPointer;
 
  private:
   std::vector<BYTE> bytes_;

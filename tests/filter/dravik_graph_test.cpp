@@ -12,12 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "asf/asf_data_reader.h"
 #include "asf/asf_header_probe.h"
 #include "asf_data_reader_support.h"
 #include "dialog_answers.h"
+#include "dravik_fakes.h"
 #include "dravik_test_support.h"
 #include "filter/dravik_class.h"
 #include "filter/wvc1_subtype.h"
@@ -355,6 +357,59 @@ TEST_F(DravikInAGraph, StateChangesWhileFramesAreWritten) {
   }
   ASSERT_EQ(g.Stop(), S_OK);
   checkWritten("at the end");
+}
+
+// Forced rather than hoped for: the frame is held inside Receive (in the
+// sample's GetPointer) while the graph stops. Stop must not wait for it, and
+// the frame must not reach the closed file.
+TEST_F(DravikInAGraph, StopWhileAFrameIsInsideReceive) {
+  DRAVIK_REQUIRE_DIALOGS();
+  VC1_REQUIRE_TESTDATA();
+  const std::string wmv = LargestWmv();
+  const std::string output = WindowsPath(testdata::ScratchDir()) + "\\inside.vc1";
+  TestSourceScript silent = FramesOf(wmv);
+  silent.steps.clear();  // the test hands Dravik its frames itself
+  DravikGraph g(std::move(silent));
+  ASSERT_TRUE(g.sink);
+  DialogAnswers::Queue("input", wmv);
+  ASSERT_EQ(g.SetFileName(output), S_OK);
+  ASSERT_EQ(g.Connect(), S_OK);
+  ComPtr<IPin> pin;
+  ComPtr<IMemInputPin> input;
+  ASSERT_EQ(g.dravik->FindPin(L"Input", pin.put()), S_OK);
+  ASSERT_EQ(pin->QueryInterface(IID_IMemInputPin, input.put_void()), S_OK);
+  ASSERT_EQ(g.Run(), S_OK);
+  FakeSample written({0x0F, 1, 2, 3});
+  ASSERT_EQ(input->Receive(&written), S_OK);
+  const long long before = FileSize(output);
+  EXPECT_GT(before, 0);
+
+  HANDLE inside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  FakeSample held({0x0F, 4, 5, 6});
+  held.onPointer = [&] {
+    SetEvent(inside);
+    WaitForSingleObject(release, kStateChangeLimitMs);
+  };
+  HRESULT received = E_FAIL;
+  std::thread streaming([&] { received = input->Receive(&held); });
+  if (WaitForSingleObject(inside, kStateChangeLimitMs) == WAIT_OBJECT_0) {
+    EXPECT_EQ(g.Stop(), S_OK);
+    EXPECT_EQ(g.DravikState(), State_Stopped);
+    HANDLE file = CreateFileA(output.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << "the output is still open";
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  } else {
+    ADD_FAILURE() << "the frame never reached GetPointer";
+  }
+  SetEvent(release);
+  streaming.join();
+  CloseHandle(inside);
+  CloseHandle(release);
+  EXPECT_EQ(received, S_OK);  // accepted and dropped, as any frame without a file
+  EXPECT_EQ(FileSize(output), before) << "bytes after the close";
+  EXPECT_TRUE(DeleteFileA(output.c_str()));
 }
 
 // Codec data with the sequence header's display extension taken out: its bits
