@@ -2,11 +2,11 @@
 # makes all of them, the Windows zip included).
 #
 # `shipped` builds every file a package holds: the two programs, and in a
-# Windows build the Dravik module once this tree defines it. shipped.txt in
+# Windows build the Dravik module. shipped.txt in
 # the build folder names those files, for the packaging script and its check.
 set(VC1_PACKAGE_NAME kestrine-dravik)
 set(_shipped kestrine dravik-extract)
-if(TARGET dravik)
+if(WIN32)
   list(APPEND _shipped dravik)
   # The file alone: the module's import library is nothing a user loads.
   install(FILES $<TARGET_FILE:dravik> DESTINATION ${VC1_INSTALL_BINDIR})

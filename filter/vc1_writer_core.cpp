@@ -40,7 +40,11 @@ HResult Vc1WriterCore::SetFileName(const wchar_t* name) {
   if (hr != platform::kOk) return hr;
   ClearWriteError();
   HResult opened = OpenOutputFile();
-  return CaptureStreamHeaders() ? opened : platform::kFalse;
+  const bool captured = CaptureStreamHeaders();
+  // A failed open is the answer, as it is: the caller has no output file.
+  // S_FALSE only ever means "output open, no headers captured".
+  if (opened != platform::kOk) return opened;
+  return captured ? platform::kOk : platform::kFalse;
 }
 
 bool Vc1WriterCore::GetOutputFileName(std::wstring* name) const {

@@ -84,8 +84,10 @@ class Vc1WriterCore {
   // than four characters only) and returns S_OK.
   HResult SetOutputFileName(const wchar_t* name);
   // The whole of SetFileName: the name as above, then clears the write-error
-  // flag, opens the output file and captures the stream headers. S_FALSE when
-  // the capture found no codec data, else the open's result.
+  // flag, opens the output file and captures the stream headers (the capture
+  // runs either way). The open's result when it is not S_OK (the bare 123, a
+  // failure, a declined overwrite); else S_FALSE when the capture found no
+  // codec data, S_OK when it did.
   HResult SetFileName(const wchar_t* name);
   // False when no name is stored.
   bool GetOutputFileName(std::wstring* name) const;

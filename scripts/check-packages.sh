@@ -93,8 +93,10 @@ if [ -f "dist/$zip" ]; then
         bad "$zip: $folder/$(basename "$f") has machine $got, not $arch"
     done
   done
-  grep -qx dravik.ax build/win64/shipped.txt ||
-    echo "note: $zip: no dravik.ax (this tree has no module target yet)"
+  for folder in x86 x64; do
+    [ -f "$tmp/zip/$folder/dravik.ax" ] && ok "$zip: $folder/dravik.ax is there" ||
+      bad "$zip: $folder/ has no dravik.ax"
+  done
   [ -n "$(ls LICENSE* LICENCE* COPYING* 2>/dev/null)" ] ||
     echo "note: $zip: no licence file (the source tree has none)"
 fi

@@ -7,7 +7,7 @@ set -euo pipefail
 build=(cmake ninja-build g++)
 everything=("${build[@]}" googletest
             g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-            wine wine64 xvfb xauth xdotool ffmpeg mediainfo python3)
+            wine wine64 xvfb xauth xdotool x11-utils ffmpeg mediainfo python3)
 case "${1:-}" in
   --build) shift; wanted=("${build[@]}" "$@") ;;
   --only) shift; wanted=("$@") ;;

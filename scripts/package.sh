@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds what the packages hold and makes them under dist/:
 #   NAME-VERSION-windows.zip       x86/ and x64/, each with the Windows programs
-#                                  (and dravik.ax once this tree builds it), the
-#                                  README and the licence
+#                                  and dravik.ax, the README and the licence
 #   NAME-VERSION-linux-ARCH.tar.gz bin/kestrine, bin/dravik-extract
 #   NAME_VERSION_ARCH.deb          both Linux programs in /usr/bin
 # Installs the compilers it needs when they are missing (Debian 12).

@@ -227,6 +227,32 @@ TEST(WriterCore, ExistingFileIsReplacedOnlyAfterOk) {
   EXPECT_EQ(ok.ui.UnusedAnswers(), 0u);
 }
 
+TEST(WriterCore, SetFileNameReportsAFailedOpenNotSuccess) {
+  // Whatever the capture finds, a name that gave no output file is answered
+  // with why: never S_FALSE, which callers take for success.
+  std::string dir = testdata::ScratchDir();
+  std::string out = dir + "/kept.vc1";
+  ASSERT_TRUE(testdata::WriteFile(out, {1}));
+  const struct {
+    const char* name;
+    std::string file;
+    bool declineOverwrite;
+  } rows[] = {
+      {"declined overwrite", out, true},
+      {"folder missing", dir + "/missing/out.vc1", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Writer w;
+    if (row.declineOverwrite) w.ui.AnswerCancel();
+    const HResult hr = w.core.SetFileName(Wide(row.file).c_str());  // no input chosen
+    EXPECT_TRUE(platform::Failed(hr)) << std::hex << hr;
+    EXPECT_FALSE(w.core.IsOutputFileOpen());
+    EXPECT_EQ(w.ui.Requests().back().kind, ScriptedUserInterface::Kind::kChooser);  // still asked
+  }
+  EXPECT_EQ(testdata::ReadFile(out), Bytes{1});
+}
+
 TEST(WriterCore, OtherCreationFailuresAreMappedWithoutAQuestion) {
   std::string dir = testdata::ScratchDir();
   Writer w;
