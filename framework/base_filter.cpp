@@ -244,7 +244,7 @@ HRESULT CBaseFilter::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
 // CEnumPins
 
 CEnumPins::CEnumPins(CBaseFilter* filter, const CEnumPins* source)
-    : CBaseObject("Pin enumerator"), filter_(filter) {
+    : CEnumerator("Pin enumerator"), filter_(filter) {
   filter_->FilterInterface()->AddRef();
   if (source) {
     position_ = source->position_;
@@ -264,25 +264,6 @@ CEnumPins::~CEnumPins() {
 
 bool CEnumPins::OutOfSync() const {
   return filter_->GetPinVersion() != version_;
-}
-
-HRESULT STDMETHODCALLTYPE CEnumPins::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IEnumPins || riid == IID_IUnknown) {
-    return GetInterface(static_cast<IEnumPins*>(this), ppv);
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CEnumPins::AddRef() {
-  return static_cast<ULONG>(InterlockedIncrement(&refs_));
-}
-
-ULONG STDMETHODCALLTYPE CEnumPins::Release() {
-  const LONG count = InterlockedDecrement(&refs_);
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count);
 }
 
 HRESULT STDMETHODCALLTYPE CEnumPins::Next(ULONG count, IPin** pins, ULONG* fetched) {

@@ -19,6 +19,7 @@
 #include "framework/base_list.h"
 #include "framework/com_object.h"
 #include "framework/crit_sec.h"
+#include "framework/enumerator.h"
 #include "framework/setup_records.h"
 
 class CBasePin;
@@ -110,15 +111,12 @@ class CBaseFilter : public CUnknown, public IBaseFilter, public IAMovieSetup {
 // Walks a filter's pins by index. After the pin set changed (the filter's pin
 // version moved), Skip and Clone answer VFW_E_ENUM_OUT_OF_SYNC, while Next
 // restarts the walk and hands out only pins it has not handed out before.
-class CEnumPins : public IEnumPins, public CBaseObject {
+class CEnumPins : public CEnumerator<IEnumPins, IID_IEnumPins> {
  public:
   // `source` (may be null) is the enumerator being cloned.
   CEnumPins(CBaseFilter* filter, const CEnumPins* source);
-  virtual ~CEnumPins();
+  ~CEnumPins() override;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override;
   HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
   HRESULT STDMETHODCALLTYPE Reset() override;
@@ -131,7 +129,6 @@ class CEnumPins : public IEnumPins, public CBaseObject {
   int pinCount_ = 0;
   CBaseFilter* const filter_;
   LONG version_ = 0;
-  volatile LONG refs_ = 1;
   CPointerList<CBasePin> returned_;
   // False when a clone could not copy its source's list of handed-out pins.
   bool complete_ = true;

@@ -338,7 +338,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::SetSink(IQualityControl* sink) {
 // CEnumMediaTypes
 
 CEnumMediaTypes::CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* source)
-    : CBaseObject("Media type enumerator"), pin_(pin) {
+    : CEnumerator("Media type enumerator"), pin_(pin) {
   pin_->PinInterface()->AddRef();
   if (source) {
     position_ = source->position_;
@@ -354,25 +354,6 @@ CEnumMediaTypes::~CEnumMediaTypes() {
 
 bool CEnumMediaTypes::OutOfSync() const {
   return pin_->GetMediaTypeVersion() != version_;
-}
-
-HRESULT STDMETHODCALLTYPE CEnumMediaTypes::QueryInterface(REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  if (riid == IID_IEnumMediaTypes || riid == IID_IUnknown) {
-    return GetInterface(static_cast<IEnumMediaTypes*>(this), ppv);
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CEnumMediaTypes::AddRef() {
-  return static_cast<ULONG>(InterlockedIncrement(&refs_));
-}
-
-ULONG STDMETHODCALLTYPE CEnumMediaTypes::Release() {
-  const LONG count = InterlockedDecrement(&refs_);
-  if (count == 0) delete this;
-  return static_cast<ULONG>(count);
 }
 
 HRESULT STDMETHODCALLTYPE CEnumMediaTypes::Next(ULONG count, AM_MEDIA_TYPE** types,

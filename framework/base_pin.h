@@ -12,6 +12,7 @@
 
 #include "framework/com_object.h"
 #include "framework/crit_sec.h"
+#include "framework/enumerator.h"
 #include "framework/media_type.h"
 
 class CBaseFilter;
@@ -130,15 +131,12 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
 
 // Walks a pin's preferred types (CBasePin::GetMediaType). Every type handed
 // out is a task-memory record the caller frees with DeleteMediaType.
-class CEnumMediaTypes : public IEnumMediaTypes, public CBaseObject {
+class CEnumMediaTypes : public CEnumerator<IEnumMediaTypes, IID_IEnumMediaTypes> {
  public:
   // `source` (may be null) is the enumerator being cloned.
   CEnumMediaTypes(CBasePin* pin, const CEnumMediaTypes* source);
-  virtual ~CEnumMediaTypes();
+  ~CEnumMediaTypes() override;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) override;
   HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
   HRESULT STDMETHODCALLTYPE Reset() override;
@@ -150,5 +148,4 @@ class CEnumMediaTypes : public IEnumMediaTypes, public CBaseObject {
   int position_ = 0;
   CBasePin* const pin_;
   LONG version_ = 0;
-  volatile LONG refs_ = 1;
 };

@@ -17,6 +17,7 @@
 #include "framework/com_ptr.h"
 #include "filter/wvc1_subtype.h"
 #include "framework/unique_handle.h"
+#include "support/filter_mapper.h"
 #include "support/test_graph.h"
 #include "support/test_source.h"
 
@@ -119,50 +120,11 @@ std::vector<BYTE> BinaryValue(const std::string& keyName, const char* valueName)
   return data;
 }
 
-struct MatchQuery {
-  GUID major = MEDIATYPE_Video;
-  GUID subtype = MEDIASUBTYPE_WVC1;
-  DWORD merit = 0;
-  BOOL render = FALSE;
-  BOOL outputNeeded = FALSE;
-};
+const MatchQuery kWvc1Video{MEDIATYPE_Video, MEDIASUBTYPE_WVC1};
 
-// Friendly names, by class identifier text, of the filters that the newer
-// mapper lists for an input pin taking `query`'s type.
-std::map<std::string, std::wstring> MatchingFilters(const MatchQuery& query) {
-  std::map<std::string, std::wstring> found;
-  ComPtr<IFilterMapper2> mapper;
-  if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                              mapper.put_void())))
-    return found;
-  const GUID types[2] = {query.major, query.subtype};
-  ComPtr<IEnumMoniker> monikers;
-  if (mapper->EnumMatchingFilters(monikers.put(), 0, FALSE, query.merit, TRUE, 1, types, nullptr,
-                                  nullptr, query.render, query.outputNeeded, 0, nullptr, nullptr,
-                                  nullptr) != S_OK)
-    return found;
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void()))) continue;
-    VARIANT id, name;
-    VariantInit(&id);
-    VariantInit(&name);
-    if (SUCCEEDED(bag->Read(L"CLSID", &id, nullptr)) && id.vt == VT_BSTR) {
-      std::string text;
-      for (const WCHAR* c = id.bstrVal; *c; ++c) text += static_cast<char>(*c);
-      const bool named = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR;
-      found[Lower(text)] = named ? name.bstrVal : L"";
-    }
-    VariantClear(&id);
-    VariantClear(&name);
-  }
-  return found;
-}
+std::wstring DravikId() { return dravik_test::Widen(GuidText(CLSID_DravikWriter)); }
 
-bool Lists(const MatchQuery& query) {
-  return MatchingFilters(query).count(Lower(GuidText(CLSID_DravikWriter))) != 0;
-}
+bool Lists(const MatchQuery& query) { return MatchingFilters(query).count(DravikId()) != 0; }
 
 DWORD Dword(const std::vector<BYTE>& data, std::size_t offset) {
   DWORD value = 0;
@@ -189,7 +151,7 @@ class DravikRegistration : public ::testing::Test {
 
 TEST_F(DravikRegistration, Regsvr32WritesTheClassAndTheFilterRecordAndRemovesThem) {
   ASSERT_TRUE(TracesOfDravik().empty()) << "the prefix is not fresh";
-  ASSERT_FALSE(Lists({}));
+  ASSERT_FALSE(Lists(kWvc1Video));
 
   ASSERT_EQ(Regsvr32("/s"), 0);
   const std::string classKey = dravik_test::ClassKeyName();
@@ -213,9 +175,9 @@ TEST_F(DravikRegistration, Regsvr32WritesTheClassAndTheFilterRecordAndRemovesThe
 
   // Found by the mapper: an input for WVC1 of any major type, merit exactly
   // "do not use", not a renderer and no output.
-  const auto found = MatchingFilters({});
-  ASSERT_EQ(found.count(Lower(GuidText(CLSID_DravikWriter))), 1u);
-  EXPECT_EQ(found.at(Lower(GuidText(CLSID_DravikWriter))), L"Dravik v0.2");
+  const auto found = MatchingFilters(kWvc1Video);
+  ASSERT_EQ(found.count(DravikId()), 1u);
+  EXPECT_EQ(found.at(DravikId()), L"Dravik v0.2");
   EXPECT_TRUE(Lists({MEDIATYPE_Stream, MEDIASUBTYPE_WVC1}));
   EXPECT_TRUE(Lists({MEDIATYPE_Video, MEDIASUBTYPE_WVC1, 0x00200000}));
   EXPECT_FALSE(Lists({MEDIATYPE_Video, MEDIASUBTYPE_WVC1, 0x00200001}));
@@ -229,7 +191,7 @@ TEST_F(DravikRegistration, Regsvr32WritesTheClassAndTheFilterRecordAndRemovesThe
 
   ASSERT_EQ(Regsvr32("/s /u"), 0);
   EXPECT_EQ(TracesOfDravik(), std::vector<std::string>{});
-  EXPECT_FALSE(Lists({}));
+  EXPECT_FALSE(Lists(kWvc1Video));
   // Unregistering what is not registered is no error.
   EXPECT_EQ(Regsvr32("/s /u"), 0);
 }

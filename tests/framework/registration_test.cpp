@@ -10,6 +10,7 @@
 #include "framework/module_server.h"
 #include "framework/unique_handle.h"
 #include "framework_fakes.h"
+#include "support/filter_mapper.h"
 
 using framework::ComPtr;
 using framework::UniqueHKey;
@@ -111,31 +112,7 @@ std::string ModulePath() {
 // Filters (class id text -> friendly name) that the newer mapper lists for a
 // video input of `subtype` at `merit` or above.
 std::map<std::wstring, std::wstring> MatchingFilters(REFGUID subtype, DWORD merit = 0) {
-  std::map<std::wstring, std::wstring> found;
-  ComPtr<IFilterMapper2> mapper;
-  if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                              mapper.put_void())))
-    return found;
-  const GUID types[2] = {MEDIATYPE_Video, subtype};
-  ComPtr<IEnumMoniker> monikers;
-  if (mapper->EnumMatchingFilters(monikers.put(), 0, FALSE, merit, TRUE, 1, types, nullptr, nullptr,
-                                  FALSE, FALSE, 0, nullptr, nullptr, nullptr) != S_OK)
-    return found;
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.put_void()))) continue;
-    VARIANT id, name;
-    VariantInit(&id);
-    VariantInit(&name);
-    if (SUCCEEDED(bag->Read(L"CLSID", &id, nullptr)) && id.vt == VT_BSTR) {
-      const bool named = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR;
-      found[id.bstrVal] = named ? name.bstrVal : L"";
-    }
-    VariantClear(&id);
-    VariantClear(&name);
-  }
-  return found;
+  return ::MatchingFilters(MatchQuery{MEDIATYPE_Video, subtype, merit});
 }
 
 std::wstring GuidText(REFGUID guid) {
