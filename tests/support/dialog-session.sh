@@ -118,4 +118,8 @@ answer_dialogs() {
 answer_dialogs </dev/null >/dev/null 2>&1 &
 answerer_pid=$!
 
-"$@"
+# A Wine prefix of the session's own: Wine's desktop process, started by the
+# first program of a server, decides for every later one whether windows go
+# to an X display. The shared test prefix's server may have been started by
+# a test without a display, and then no dialog could ever be shown here.
+bash "$(dirname "$0")/fresh-wine-prefix.sh" "$@"
